@@ -1,0 +1,12 @@
+// The install folder: default, separators, canonical root, length limit, working path;
+// the directory chain created at install start; the shell's folder browser.
+#pragma once
+#include <cstdint>
+
+// The character stepper is CharNextA in the product; tests may pass their own.
+using CharacterStep = const char* (*)(const char*);
+
+bool NormaliseFolder();
+void CreateFolderChain();
+int FindSeparator(int count, const char* text, char character, CharacterStep step = nullptr);
+bool BrowseForFolder(const char* title, char* destination, unsigned limit);

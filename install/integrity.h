@@ -1,0 +1,4 @@
+// Reading an installed file back and comparing its CRC-32 with the manifest.
+#pragma once
+
+bool VerifyFile();

@@ -1,0 +1,91 @@
+// The installation's shared state: the payload manifest (what an installation creates, in order),
+// the one process-wide SetupState record, and the small operations on them that every part uses.
+#pragma once
+#include <cstdint>
+#include "platform/platform.h"
+
+enum EntryKind : uint16_t {
+  KindFile = 1,       // extracted into the folder from the program's own file
+  KindShortcut = 2,   // Start-menu shortcut to the file of the row before it
+  KindLaterFile = 6,  // appears in the folder after installation; only removed
+};
+
+struct PayloadEntry {
+  uint16_t kind;
+  const char* name;
+  uint32_t expectedCrc;  // CRC-32 of the file as finally installed; 0: not verified
+};
+
+constexpr int PayloadEntryCount = 6;
+extern const PayloadEntry PayloadManifest[PayloadEntryCount];
+inline const PayloadEntry* ManifestEnd() { return PayloadManifest + PayloadEntryCount; }
+
+constexpr unsigned PathSize = 260;      // MAX_PATH: every path buffer, terminator included
+constexpr unsigned FolderLimit = 195;   // characters of the install folder
+constexpr unsigned GroupLimit = 64;     // characters of the Start-menu group name
+constexpr unsigned ChunkSize = 8192;    // bytes per installation step
+constexpr uint16_t FirstPayloadId = 2000;
+constexpr uint16_t PayloadType = 256;
+
+extern const char* const PublicationTitle;   // "Quorvel"
+extern const char* const DefaultGroupName;   // "Statorix"
+extern const char* const DefaultFolder;      // "C:\\Program Files\\xan"
+extern const char* const InstallRecordName;  // "KavriL.dat"
+extern const char* const SettingsFileName;   // "kavri.ini"
+extern const char* const ViewerName;         // "Kavri.exe"
+
+// The bytes a complete installation counts; fixed when the program is built.
+extern const uint32_t ProgressTotal;
+
+struct SetupState {
+  char folder[FolderLimit + 1];
+  char workPath[PathSize];
+  uint16_t folderPrefixLength;
+  uint16_t rootPrefixLength;
+  char ownPath[PathSize];
+  uint16_t ownDirLength;
+  char uninstallKeyPath[PathSize];
+  char groupName[GroupLimit + 1];
+  char uninstallerPath[PathSize];
+
+  bool payloadPresent;
+  bool installing;
+  bool installed;
+  bool partiallyInstalled;
+  bool openAvailable;
+  bool installedThisRun;
+  bool selfDeletePending;
+  uint16_t allUsers;
+
+  const PayloadEntry* cursor;
+  uint16_t nextResourceId;
+  uint32_t bytesRemaining;
+  uint32_t expectedSize;
+  uint32_t chunkFileOffset;
+  uint32_t bytesDone;
+
+  LzHandle lzHandle;      // NoLz when none
+  FileHandle outputFile;  // NoFile when none
+  FileHandle sourceFile;
+
+  uint32_t rvaToFileDelta;
+  uint32_t truncatedSectionSize;
+
+  unsigned char chunk[ChunkSize];
+};
+
+extern SetupState setup;
+
+// Zero-fills the record and marks both handles as not open.
+void ResetSetupState();
+
+const PayloadEntry* FirstFileEntry();
+
+// Cuts workPath back to the folder prefix (the folder and one backslash).
+void ResetWorkPath();
+
+// ResetWorkPath, then appends name; false (workPath left at the prefix) when it would not fit.
+bool ComposeWorkPath(const char* name);
+
+// True (after telling the user) when another program holds a file of the installation open.
+bool CheckFilesInUse();

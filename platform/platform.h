@@ -1,0 +1,88 @@
+// The platform layer: every Win32 service that install/, registration/ and removal/ use, as
+// verb-named functions. The dialog code in app/ talks to USER32 and GDI32 directly.
+#pragma once
+#include <windows.h>
+#include <cstdint>
+
+#include "platform/paths.h"
+
+// Files. A handle that is not open is NoFile (-1).
+using FileHandle = intptr_t;
+constexpr FileHandle NoFile = -1;
+
+FileHandle OpenForRead(const char* path);        // read, shared for readers, existing, sequential
+FileHandle OpenUnshared(const char* path);       // read, no sharing at all (the in-use probe)
+FileHandle CreateForWrite(const char* path);     // read/write, shared r/w, always afresh, sequential
+FileHandle CreateNewForWrite(const char* path);  // write, shared for readers, never overwrites
+bool FileIsPresent(const char* path);            // opens for reading and closes at once
+long ReadBlock(FileHandle file, void* buffer, uint32_t count);         // bytes read, -1 on error
+long WriteBlock(FileHandle file, const void* buffer, uint32_t count);  // bytes written, -1 on error
+uint32_t SeekToEnd(FileHandle file);                                   // the file's length
+void CloseFile(FileHandle file);
+bool DeletePath(const char* path);
+bool RenamePath(const char* from, const char* to);
+bool MakeDirectory(const char* path);
+bool RemoveEmptyDirectory(const char* path);
+// Qualifies a name against the current drive and directory without touching the disk
+// (OpenFile with OF_PARSE); the result is in the OEM character set.
+bool ParseFileName(const char* name, char* oemResult, unsigned size);
+void ConvertOemToAnsi(const char* oem, char* ansi, unsigned size);
+void ConvertAnsiToOem(const char* ansi, char* oem, unsigned size);
+const char* NextCharacter(const char* text);  // CharNextA: steps over a double-byte character
+void UpperCaseText(char* text);               // CharUpperA
+uint32_t TempFolderPath(char* buffer, uint32_t size);  // GetTempPathA's result
+uint16_t LocalMilliseconds();
+
+// The LZ reader (lz32): expands SZDD files and passes any other file through.
+using LzHandle = int;
+constexpr LzHandle NoLz = -1;
+LzHandle OpenLzReader(FileHandle file);  // negative on failure
+long ReadLz(LzHandle reader, void* buffer, uint32_t count);
+long SeekLz(LzHandle reader, long offset, int origin);  // origin 0 = start, 2 = end
+long CopyLz(LzHandle reader, FileHandle destination);
+void CloseLz(LzHandle reader);  // closes the file under it too
+
+// The running program's own image and resources.
+const unsigned char* OwnImageBase();
+bool FindOwnResource(uint16_t id, uint16_t type, uint32_t* dataRva, uint32_t* size);
+uint32_t OwnModulePath(char* buffer, uint32_t size);
+
+// Registry.
+enum RegistryRoot { RootLocalMachine, RootCurrentUser };
+HKEY CreateKeyForWrite(RegistryRoot root, const char* path);  // null on failure
+void SetStringValue(HKEY key, const char* name, const char* text);
+void SetNumberValue(HKEY key, const char* name, uint32_t number);
+void CloseKey(HKEY key);
+bool DeleteKey(RegistryRoot root, const char* path);
+// Reads a REG_SZ value that fits whole into buffer; false leaves the buffer empty.
+bool ReadStringValue(RegistryRoot root, const char* path, const char* name, char* buffer, uint32_t size);
+
+// The private profile file (kept by Windows in its own directory).
+void ReadProfileText(const char* file, const char* section, const char* key, const char* fallback,
+                     char* buffer, uint32_t size);
+uint32_t ReadProfileNumber(const char* file, const char* section, const char* key, uint32_t fallback);
+void WriteProfileText(const char* file, const char* section, const char* key, const char* text);  // null deletes
+
+// Shell folders and shell links.
+uint16_t SpecialFolderPath(int csidl, char* buffer);  // length, 0 when the shell has none
+bool SaveShellLink(const wchar_t* linkPath, const char* target, int iconIndex);
+bool LoadShellLinkTarget(const wchar_t* linkPath, char* target, WIN32_FIND_DATAA* targetData);
+bool WidenText(const char* text, wchar_t* wide, unsigned units);
+
+// Processes.
+// Starts `application` with no command line; false when it could not be started.
+bool StartProgram(const char* application, const char* currentDirectory, int showCommand,
+                  uint32_t priorityClass, bool waitForInputIdle);
+
+// The main dialog, as seen by the installation engine and the removal.
+void SetDialogWindow(HWND dialog);
+HWND DialogWindow();
+int ShowMessage(const char* text, const char* caption, unsigned style);  // owned by the dialog
+int ShowOwnerlessMessage(const char* text, const char* caption, unsigned style);
+void SetControlText(int id, const char* text);
+void EnableControl(int id, bool enable);
+bool ControlIsEnabled(int id);
+void FocusControl(int id);  // WM_NEXTDLGCTL with the control's window
+void PostStepCommand();     // WM_COMMAND 1 to the dialog
+void DrainMessages();       // PeekMessage/TranslateMessage/DispatchMessage until the queue is empty
+void ShowArrowCursor();

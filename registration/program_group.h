@@ -1,0 +1,33 @@
+// The Start-menu group folder with its shortcuts, the Programs and Startup folders, and the
+// link search and resolution that uninstall uses.
+#pragma once
+#include <windows.h>
+#include <cstdint>
+
+struct ProgramGroupState {
+  char programsPath[260];
+  uint16_t programsLength;
+  char groupPath[260];
+  uint16_t groupLength;
+  WIN32_FIND_DATAA linkFindData;
+  wchar_t wideItemPath[260];
+  HANDLE linkSearch;
+  uint16_t commonProgramsFound;
+};
+extern ProgramGroupState groups;
+
+void InitProgramGroups(HWND comboBox);
+uint16_t LocateProgramsFolder(int allUsers);
+void ListProgramGroups(HWND comboBox);
+bool BuildGroupPath(const char* name);
+bool LocateStartupFolder(int allUsers);
+void CreateGroupFolder();
+void RemoveGroupFolder();
+bool DeleteGroupLink(const char* name);
+bool MakeGroupItemPath(const char* name, const char* extension);
+bool CreateShortcut(const char* name, const char* target, uint16_t iconIndex);
+bool FindGroupLinks();
+bool NextGroupLink();
+void CloseGroupLinks();
+bool ResolveShortcut(char* target);
+void CreateProgramGroup();

@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Builds everything: the native tools and host tests (BUILD/host), then the installer, the sample
+# viewer and the Wine tests with the mingw toolchain (BUILD/win).
+#   scripts/build.sh [BUILD] [extra cmake options for the Windows build, e.g. -DQUORVEL_PAYLOAD_DIR=...]
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$root/build}
+shift || true
+jobs=$(nproc 2>/dev/null || echo 2)
+
+cmake -S "$root" -B "$build/host" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build/host" -j "$jobs"
+cmake -S "$root" -B "$build/win" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
+      -DCMAKE_BUILD_TYPE=Release -DQUORVEL_HOST_BIN="$build/host/tools" "$@" >/dev/null
+cmake --build "$build/win" -j "$jobs"
