@@ -50,7 +50,9 @@ DWORD WINAPI MessageBoxAnswerer::Run(void* self) {
       GetDlgItemTextA(search.found, 0xFFFF, buffer, sizeof buffer);
       me->text = buffer;
       me->seen_ = true;
-      PostMessageA(search.found, WM_COMMAND, me->button_, 0);
+      HWND button = GetDlgItem(search.found, me->button_);
+      if (button) PostMessageA(button, BM_CLICK, 0, 0);
+      else PostMessageA(search.found, WM_COMMAND, me->button_, 0);
       return 0;
     }
     Sleep(50);
