@@ -11,8 +11,10 @@ Colour ShiftColour(Colour from, Colour base, Colour to);
 struct SchemeInputs {          // system colours, as GetSysColor reports them
   Colour window, windowText, face, buttonText, infoBackground, infoText;
 };
-struct SchemeColours {         // before mapping to the nearest displayable colour
-  Colour hintBackground, hintText, frame, statusText;
+struct SchemeColours {
+  Colour hintBackground, hintText;  // already mapped with `nearest`: the rules compare mapped colours
+  Colour frame;                     // not mapped yet: the brush is made of nearest(frame)
+  Colour statusText;                // never mapped
 };
 // nearest maps a colour to the screen's nearest (GetNearestColor); tests pass the identity.
 SchemeColours ChooseSchemeColours(const SchemeInputs& in, Colour (*nearest)(Colour));

@@ -1,0 +1,368 @@
+// OLE drag and drop of CF_TEXT between the text fields and other programs. The four COM objects are
+// plain records: a pointer to a constant table of operations in interface slot order and a 32-bit
+// reference count. Only the enumerator is allocated; the other three live for the whole process.
+#include "app/drag_drop.h"
+
+#include "app/drop_text.h"
+#include "app/hints.h"
+#include "app/main_dialog.h"
+#include "app/text_fields.h"
+#include "resources/resource_ids.h"
+
+#include <cstring>
+
+DragState drag;
+
+namespace {
+
+constexpr WORD OleMajorBuild = 23;
+constexpr WORD OleMinorBuildAtLeast = 639;
+constexpr DWORD ModifierMask = MK_SHIFT | MK_CONTROL | MK_ALT;
+constexpr DWORD ShiftAndControl = MK_SHIFT | MK_CONTROL;
+constexpr UINT SharedMoveable = GMEM_DDESHARE | GMEM_MOVEABLE;
+
+const CLIPFORMAT formatList[] = {CF_TEXT};
+constexpr uint16_t FormatCount = sizeof formatList / sizeof formatList[0];
+
+FORMATETC TextFormatAt(uint16_t index) {
+  return FORMATETC{formatList[index], nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+}
+
+bool IsTextRequest(const FORMATETC* format) {
+  return format && format->cfFormat == CF_TEXT && (format->dwAspect & DVASPECT_CONTENT) &&
+         (format->tymed & TYMED_HGLOBAL);
+}
+
+// ---- FormatEnumerator (IEnumFORMATETC) ----
+
+struct FormatEnumerator;
+struct FormatEnumeratorOperations {
+  HRESULT(STDMETHODCALLTYPE* queryInterface)(FormatEnumerator*, REFIID, void**);
+  ULONG(STDMETHODCALLTYPE* addRef)(FormatEnumerator*);
+  ULONG(STDMETHODCALLTYPE* release)(FormatEnumerator*);
+  HRESULT(STDMETHODCALLTYPE* next)(FormatEnumerator*, ULONG, FORMATETC*, ULONG*);
+  HRESULT(STDMETHODCALLTYPE* skip)(FormatEnumerator*, ULONG);
+  HRESULT(STDMETHODCALLTYPE* reset)(FormatEnumerator*);
+  HRESULT(STDMETHODCALLTYPE* clone)(FormatEnumerator*, FormatEnumerator**);
+};
+struct FormatEnumerator {
+  const FormatEnumeratorOperations* operations;
+  uint32_t references;
+  uint16_t position;
+};
+
+HRESULT NewFormatEnumerator(uint16_t position, FormatEnumerator** result);
+
+HRESULT STDMETHODCALLTYPE EnumeratorQueryInterface(FormatEnumerator* self, REFIID iid, void** object) {
+  if (!object) return E_POINTER;
+  if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IEnumFORMATETC)) {
+    *object = self;
+    ++self->references;
+    return S_OK;
+  }
+  *object = nullptr;
+  return E_NOINTERFACE;
+}
+ULONG STDMETHODCALLTYPE EnumeratorAddRef(FormatEnumerator* self) { return ++self->references; }
+ULONG STDMETHODCALLTYPE EnumeratorRelease(FormatEnumerator* self) {
+  const uint32_t left = --self->references;
+  if (left == 0) LocalFree(self);
+  return left;
+}
+HRESULT STDMETHODCALLTYPE EnumeratorNext(FormatEnumerator* self, ULONG count, FORMATETC* formats, ULONG* fetched) {
+  const ULONG left = self->position < FormatCount ? FormatCount - self->position : 0;
+  const ULONG delivered = count < left ? count : left;
+  if (delivered && !formats) return E_POINTER;
+  for (ULONG i = 0; i < delivered; ++i) formats[i] = TextFormatAt(static_cast<uint16_t>(self->position + i));
+  self->position = static_cast<uint16_t>(self->position + delivered);
+  if (fetched) *fetched = delivered;
+  return delivered == count ? S_OK : S_FALSE;
+}
+HRESULT STDMETHODCALLTYPE EnumeratorSkip(FormatEnumerator* self, ULONG count) {
+  if (self->position > FormatCount || count > static_cast<ULONG>(FormatCount - self->position)) return S_FALSE;
+  self->position = static_cast<uint16_t>(self->position + count);
+  return S_OK;
+}
+HRESULT STDMETHODCALLTYPE EnumeratorReset(FormatEnumerator* self) {
+  self->position = 0;
+  return S_OK;
+}
+HRESULT STDMETHODCALLTYPE EnumeratorClone(FormatEnumerator* self, FormatEnumerator** result) {
+  if (!result) return E_POINTER;
+  return NewFormatEnumerator(self->position, result);
+}
+
+const FormatEnumeratorOperations enumeratorOperations = {
+    EnumeratorQueryInterface, EnumeratorAddRef, EnumeratorRelease, EnumeratorNext,
+    EnumeratorSkip,           EnumeratorReset,  EnumeratorClone,
+};
+
+HRESULT NewFormatEnumerator(uint16_t position, FormatEnumerator** result) {
+  auto* made = static_cast<FormatEnumerator*>(LocalAlloc(LMEM_FIXED, sizeof(FormatEnumerator)));
+  if (!made) {
+    *result = nullptr;
+    return E_OUTOFMEMORY;
+  }
+  made->operations = &enumeratorOperations;
+  made->references = 1;
+  made->position = position;
+  *result = made;
+  return S_OK;
+}
+
+// ---- the three static objects: DataObject, DropSource, DropTarget ----
+
+struct StaticObject {
+  const void* operations;
+  uint32_t references;
+};
+
+template <const IID& Own>
+HRESULT STDMETHODCALLTYPE StaticQueryInterface(StaticObject* self, REFIID iid, void** object) {
+  if (!object) return E_POINTER;
+  if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, Own)) {
+    *object = self;
+    ++self->references;
+    return S_OK;
+  }
+  *object = nullptr;
+  return E_NOINTERFACE;
+}
+ULONG STDMETHODCALLTYPE StaticAddRef(StaticObject* self) { return ++self->references; }
+// Static objects are never freed: Release only counts.
+ULONG STDMETHODCALLTYPE StaticRelease(StaticObject* self) { return --self->references; }
+
+struct DataObjectOperations {
+  HRESULT(STDMETHODCALLTYPE* queryInterface)(StaticObject*, REFIID, void**);
+  ULONG(STDMETHODCALLTYPE* addRef)(StaticObject*);
+  ULONG(STDMETHODCALLTYPE* release)(StaticObject*);
+  HRESULT(STDMETHODCALLTYPE* getData)(StaticObject*, FORMATETC*, STGMEDIUM*);
+  HRESULT(STDMETHODCALLTYPE* getDataHere)(StaticObject*, FORMATETC*, STGMEDIUM*);
+  HRESULT(STDMETHODCALLTYPE* queryGetData)(StaticObject*, FORMATETC*);
+  HRESULT(STDMETHODCALLTYPE* getCanonicalFormatEtc)(StaticObject*, FORMATETC*, FORMATETC*);
+  HRESULT(STDMETHODCALLTYPE* setData)(StaticObject*, FORMATETC*, STGMEDIUM*, BOOL);
+  HRESULT(STDMETHODCALLTYPE* enumFormatEtc)(StaticObject*, DWORD, FormatEnumerator**);
+  HRESULT(STDMETHODCALLTYPE* dAdvise)(StaticObject*, FORMATETC*, DWORD, IAdviseSink*, DWORD*);
+  HRESULT(STDMETHODCALLTYPE* dUnadvise)(StaticObject*, DWORD);
+  HRESULT(STDMETHODCALLTYPE* enumDAdvise)(StaticObject*, IEnumSTATDATA**);
+};
+
+// Delivers the recorded selection of the source edit box. The field may have changed since the
+// press, or the drag may be over: only what GetWindowTextA actually read is ever moved.
+HRESULT STDMETHODCALLTYPE DataGetData(StaticObject*, FORMATETC* format, STGMEDIUM* medium) {
+  if (!IsTextRequest(format) || !medium || !drag.sourceEdit) return DV_E_FORMATETC;
+  const UINT end = HIWORD(drag.sourceSelection);
+  UINT start = LOWORD(drag.sourceSelection);
+  HGLOBAL block = GlobalAlloc(SharedMoveable, end + 1);
+  if (!block) return DV_E_FORMATETC;
+  auto* text = static_cast<char*>(GlobalLock(block));
+  if (!text) {
+    GlobalFree(block);
+    return DV_E_FORMATETC;
+  }
+  int read = GetWindowTextA(drag.sourceEdit, text, static_cast<int>(end + 1));
+  UINT length = read > 0 ? static_cast<UINT>(read) : 0;
+  if (length > end) length = end;
+  text[length] = '\0';
+  if (start > length) start = length;
+  std::memmove(text, text + start, length - start + 1);
+  GlobalUnlock(block);
+  medium->tymed = TYMED_HGLOBAL;
+  medium->hGlobal = block;
+  medium->pUnkForRelease = nullptr;  // the receiver frees the block
+  return S_OK;
+}
+HRESULT STDMETHODCALLTYPE DataGetDataHere(StaticObject*, FORMATETC*, STGMEDIUM*) { return E_NOTIMPL; }
+HRESULT STDMETHODCALLTYPE DataQueryGetData(StaticObject*, FORMATETC* format) {
+  return IsTextRequest(format) ? S_OK : S_FALSE;
+}
+HRESULT STDMETHODCALLTYPE DataGetCanonicalFormatEtc(StaticObject*, FORMATETC*, FORMATETC* out) {
+  if (out) out->ptd = nullptr;
+  return DATA_S_SAMEFORMATETC;
+}
+HRESULT STDMETHODCALLTYPE DataSetData(StaticObject*, FORMATETC*, STGMEDIUM*, BOOL) { return E_FAIL; }
+HRESULT STDMETHODCALLTYPE DataEnumFormatEtc(StaticObject*, DWORD direction, FormatEnumerator** result) {
+  if (!result) return E_POINTER;
+  if (direction != DATADIR_GET) {
+    *result = nullptr;
+    return E_FAIL;
+  }
+  return NewFormatEnumerator(0, result);
+}
+HRESULT STDMETHODCALLTYPE DataDAdvise(StaticObject*, FORMATETC*, DWORD, IAdviseSink*, DWORD*) {
+  return OLE_E_ADVISENOTSUPPORTED;
+}
+HRESULT STDMETHODCALLTYPE DataDUnadvise(StaticObject*, DWORD) { return E_FAIL; }
+HRESULT STDMETHODCALLTYPE DataEnumDAdvise(StaticObject*, IEnumSTATDATA**) { return OLE_E_ADVISENOTSUPPORTED; }
+
+const DataObjectOperations dataObjectOperations = {
+    StaticQueryInterface<IID_IDataObject>, StaticAddRef,      StaticRelease,
+    DataGetData,                           DataGetDataHere,   DataQueryGetData,
+    DataGetCanonicalFormatEtc,             DataSetData,       DataEnumFormatEtc,
+    DataDAdvise,                           DataDUnadvise,     DataEnumDAdvise,
+};
+
+struct DropSourceOperations {
+  HRESULT(STDMETHODCALLTYPE* queryInterface)(StaticObject*, REFIID, void**);
+  ULONG(STDMETHODCALLTYPE* addRef)(StaticObject*);
+  ULONG(STDMETHODCALLTYPE* release)(StaticObject*);
+  HRESULT(STDMETHODCALLTYPE* queryContinueDrag)(StaticObject*, BOOL, DWORD);
+  HRESULT(STDMETHODCALLTYPE* giveFeedback)(StaticObject*, DWORD);
+};
+
+HRESULT STDMETHODCALLTYPE SourceQueryContinueDrag(StaticObject*, BOOL escapePressed, DWORD keyState) {
+  if (escapePressed) return DRAGDROP_S_CANCEL;
+  return (keyState & MK_LBUTTON) ? S_OK : DRAGDROP_S_DROP;
+}
+HRESULT STDMETHODCALLTYPE SourceGiveFeedback(StaticObject*, DWORD) { return DRAGDROP_S_USEDEFAULTCURSORS; }
+
+const DropSourceOperations dropSourceOperations = {
+    StaticQueryInterface<IID_IDropSource>, StaticAddRef, StaticRelease, SourceQueryContinueDrag,
+    SourceGiveFeedback,
+};
+
+struct DropTargetOperations {
+  HRESULT(STDMETHODCALLTYPE* queryInterface)(StaticObject*, REFIID, void**);
+  ULONG(STDMETHODCALLTYPE* addRef)(StaticObject*);
+  ULONG(STDMETHODCALLTYPE* release)(StaticObject*);
+  HRESULT(STDMETHODCALLTYPE* dragEnter)(StaticObject*, IDataObject*, DWORD, POINTL, DWORD*);
+  HRESULT(STDMETHODCALLTYPE* dragOver)(StaticObject*, DWORD, POINTL, DWORD*);
+  HRESULT(STDMETHODCALLTYPE* dragLeave)(StaticObject*);
+  HRESULT(STDMETHODCALLTYPE* drop)(StaticObject*, IDataObject*, DWORD, POINTL, DWORD*);
+};
+
+const char* StepCharacter(const char* text) { return CharNextA(text); }
+
+// Sets the first line of the dropped text, cut to the field's limit; false when none was taken.
+bool TakeDroppedText(const STGMEDIUM& medium) {
+  if (medium.tymed != TYMED_HGLOBAL) return false;
+  const char* block = static_cast<const char*>(GlobalLock(medium.hGlobal));
+  if (!block) return false;
+  // A block from another program need not hold a NUL: never read past its size.
+  char raw[DropBufferSize];
+  SIZE_T size = GlobalSize(medium.hGlobal);
+  if (size > DropBufferSize - 1) size = DropBufferSize - 1;
+  std::memcpy(raw, block, size);
+  raw[size] = '\0';
+  const FieldDescriptor* field = FieldFor(drag.dropTargetId);
+  CutDropText(drag.dropBuffer, raw, field ? field->maximumLength : 0, StepCharacter);
+  SetWindowTextA(drag.dropTarget, drag.dropBuffer);
+  SendMessageA(dialogWindow, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(drag.dropTarget), 1);
+  GlobalUnlock(medium.hGlobal);
+  return true;
+}
+
+HRESULT STDMETHODCALLTYPE TargetDragEnter(StaticObject*, IDataObject*, DWORD keyState, POINTL point, DWORD* effect) {
+  *effect = (keyState & MK_LBUTTON) ? ComputeDropEffect(keyState, point) : DROPEFFECT_NONE;
+  return S_OK;
+}
+HRESULT STDMETHODCALLTYPE TargetDragOver(StaticObject*, DWORD keyState, POINTL point, DWORD* effect) {
+  *effect = ComputeDropEffect(keyState, point);
+  return S_OK;
+}
+HRESULT STDMETHODCALLTYPE TargetDragLeave(StaticObject*) {
+  ShowHint(dialogWindow);
+  return S_OK;
+}
+HRESULT STDMETHODCALLTYPE TargetDrop(StaticObject*, IDataObject* data, DWORD keyState, POINTL point, DWORD* effect) {
+  *effect = ComputeDropEffect(keyState, point);
+  ShowHint(dialogWindow);
+  if (!(*effect & (DROPEFFECT_COPY | DROPEFFECT_MOVE))) return S_OK;
+  FORMATETC format = TextFormatAt(0);
+  STGMEDIUM medium{};
+  if (!data || FAILED(data->GetData(&format, &medium))) {
+    *effect = DROPEFFECT_NONE;  // a source told "move" would delete data we never took
+    return S_OK;
+  }
+  if (!TakeDroppedText(medium)) *effect = DROPEFFECT_NONE;
+  ReleaseStgMedium(&medium);
+  return S_OK;
+}
+
+const DropTargetOperations dropTargetOperations = {
+    StaticQueryInterface<IID_IDropTarget>, StaticAddRef, StaticRelease, TargetDragEnter, TargetDragOver,
+    TargetDragLeave, TargetDrop,
+};
+
+StaticObject dataObject = {&dataObjectOperations, 1};
+StaticObject dropSource = {&dropSourceOperations, 1};
+StaticObject dropTarget = {&dropTargetOperations, 1};
+
+bool IsTextField(HWND control, uint16_t id) {
+  return (id == IDC_GROUP || id == IDC_FOLDER) && GetParent(control) == dialogWindow;
+}
+
+}  // namespace
+
+IDataObject* TextDataObject() { return reinterpret_cast<IDataObject*>(&dataObject); }
+IDropSource* TextDropSource() { return reinterpret_cast<IDropSource*>(&dropSource); }
+IDropTarget* FieldDropTarget() { return reinterpret_cast<IDropTarget*>(&dropTarget); }
+
+HRESULT CreateFormatEnumerator(uint16_t position, IEnumFORMATETC** result) {
+  if (!result) return E_POINTER;
+  FormatEnumerator* made = nullptr;
+  const HRESULT status = NewFormatEnumerator(position, &made);
+  *result = reinterpret_cast<IEnumFORMATETC*>(made);
+  return status;
+}
+
+DWORD ComputeDropEffect(DWORD keyState, POINTL point) {
+  HWND window = WindowFromPoint(POINT{point.x, point.y});
+  HWND parent = window ? GetParent(window) : nullptr;
+  drag.dropTarget = (parent && parent != dialogWindow) ? parent : window;
+  drag.dropTargetId = static_cast<uint16_t>(drag.dropTarget ? GetDlgCtrlID(drag.dropTarget) : 0);
+
+  const bool ontoSource = drag.sourceEdit && (window == drag.sourceEdit || window == GetParent(drag.sourceEdit));
+  if (!window || ontoSource || !IsTextField(drag.dropTarget, drag.dropTargetId)) {
+    ShowHint(dialogWindow);
+    return DROPEFFECT_NONE;
+  }
+  ShowHint(drag.dropTarget);
+  const DWORD modifiers = keyState & ModifierMask;
+  if (modifiers == 0) return drag.sourceEdit ? DROPEFFECT_MOVE : DROPEFFECT_COPY;
+  if (modifiers == ShiftAndControl) return DROPEFFECT_NONE;
+  if (modifiers & MK_CONTROL) return DROPEFFECT_COPY;
+  return DROPEFFECT_MOVE;
+}
+
+void SetUpDragDrop(HWND dialog) {
+  const DWORD version = OleBuildVersion();
+  if (HIWORD(version) != OleMajorBuild || LOWORD(version) < OleMinorBuildAtLeast) return;
+  const HRESULT initialised = OleInitialize(nullptr);
+  if (initialised != S_OK) {
+    // Someone else initialised OLE on this thread: balance our call and stay off.
+    if (SUCCEEDED(initialised)) OleUninitialize();
+    return;
+  }
+  drag.available = true;
+  CoLockObjectExternal(reinterpret_cast<IUnknown*>(&dropTarget), TRUE, FALSE);
+  drag.registration = RegisterDragDrop(dialog, FieldDropTarget());
+  drag.registeredWindow = dialog;
+}
+
+void TearDownDragDrop() {
+  if (!drag.available) return;
+  CoLockObjectExternal(reinterpret_cast<IUnknown*>(&dropTarget), FALSE, TRUE);
+  // Shut-down may come after the dialog has gone; its registration went with it.
+  if (SUCCEEDED(drag.registration) && IsWindow(drag.registeredWindow)) RevokeDragDrop(drag.registeredWindow);
+  drag.registration = E_FAIL;
+  drag.registeredWindow = nullptr;
+  OleUninitialize();
+  drag.available = false;
+}
+
+bool StartTextDrag(HWND editBox, DWORD selection) {
+  if (!drag.available) return false;
+  drag.sourceEdit = editBox;
+  drag.sourceSelection = selection;
+  DWORD effect = DROPEFFECT_NONE;
+  const HRESULT result = DoDragDrop(TextDataObject(), TextDropSource(), DROPEFFECT_COPY | DROPEFFECT_MOVE, &effect);
+  // The effect means something only for a completed drop.
+  if (result != DRAGDROP_S_DROP) effect = DROPEFFECT_NONE;
+  if ((effect & DROPEFFECT_MOVE) && IsWindow(editBox)) {
+    SendMessageA(editBox, EM_SETSEL, LOWORD(selection), HIWORD(selection));
+    SendMessageA(editBox, EM_REPLACESEL, 1, reinterpret_cast<LPARAM>(""));
+  }
+  drag.sourceEdit = nullptr;
+  return result == DRAGDROP_S_CANCEL || (effect & (DROPEFFECT_COPY | DROPEFFECT_MOVE));
+}

@@ -1,0 +1,204 @@
+// The hint panel (control 1021) and the focus frame: ShowHint, the sentences, hover, timer 3,
+// message 1281, the colour requests, activation and system colour changes of the main dialog.
+// The frame is drawn straight onto the dialog, so every paint of the dialog is followed by 1281.
+#include "app/hints.h"
+
+#include "app/colour_scheme.h"
+#include "app/main_dialog.h"
+#include "app/text_fields.h"
+#include "install/setup_state.h"
+#include "resources/resource_ids.h"
+
+HintState hint;
+
+namespace {
+
+constexpr UINT FocusFrameMs = 400;
+constexpr UINT HoverFrameMs = 4000;
+constexpr int FrameLines = 3;
+constexpr int LabelOffset = 5;
+constexpr int FirstSurfaceId = IDC_STATUS;  // this id and above count as the dialog's surface
+
+HCURSOR waitCursor;
+
+HWND FocusedDescendant() {
+  HWND focused = GetFocus();
+  return (focused && IsChild(dialogWindow, focused)) ? focused : nullptr;
+}
+
+HWND FirstChildOr(HWND window) {
+  HWND child = GetWindow(window, GW_CHILD);
+  return child ? child : window;
+}
+
+// Screen rectangle of the control a hint describes, united with its label for the two fields.
+const char* DescribeControl(HWND described, RECT* screenRect) {
+  const int id = GetDlgCtrlID(described);
+  GetWindowRect(described, screenRect);
+  if (const FieldDescriptor* field = FieldFor(id)) {
+    RECT labelRect;
+    HWND label = GetDlgItem(dialogWindow, id + LabelOffset);
+    if (label && GetWindowRect(label, &labelRect)) UnionRect(screenRect, screenRect, &labelRect);
+    return field->hint;
+  }
+  return HintTextFor(id);
+}
+
+void EraseFrame() {
+  InvalidateRect(dialogWindow, &hint.controlFrame, TRUE);
+  InvalidateRect(dialogWindow, &hint.panelFrame, TRUE);
+  hint.hintTarget = nullptr;
+  KillTimer(dialogWindow, HintTimerId);
+}
+
+}  // namespace
+
+const char* HintTextFor(int controlId) {
+  switch (controlId) {
+    case IDC_INSTALL:
+      return "Install will copy this publication to your system, after above information is entered";
+    case IDC_EXIT_OPEN:
+      return setup.installed ? "Open proceeds to use the publication" : "Exit leaves this installer now";
+    case IDC_BROWSE: return "Explore and choose a destination from the existing folders";
+    case IDC_SUGGESTED: return "Accept the suggested default or choose another Windows Start Group name";
+    case IDC_UNINSTALL: return "Uninstall removes the publication from your system";
+    default: break;
+  }
+  if (const FieldDescriptor* field = FieldFor(controlId)) return field->hint;
+  return "";
+}
+
+void ShowHint(HWND target) {
+  HWND focused = FocusedDescendant();
+  if (target == HintTimerMarker) {
+    target = (focused == hint.hintTarget) ? nullptr : focused;
+  } else if (target && target == dialogWindow) {
+    target = hint.hintTarget ? focused : nullptr;
+  }
+  if (target) target = FirstChildOr(target);
+  if (target == hint.hintTarget) return;
+  if (hint.hintTarget) EraseFrame();
+  if (!target) return;
+
+  HWND parent = GetParent(target);
+  HWND described = (parent && parent != dialogWindow) ? parent : target;
+  RECT controlRect;
+  const char* text = DescribeControl(described, &controlRect);
+  MapWindowPoints(nullptr, dialogWindow, reinterpret_cast<POINT*>(&controlRect), 2);
+  SetDlgItemTextA(dialogWindow, IDC_HINT_PANEL, text);
+  RECT panelRect;
+  GetWindowRect(GetDlgItem(dialogWindow, IDC_HINT_PANEL), &panelRect);
+  MapWindowPoints(nullptr, dialogWindow, reinterpret_cast<POINT*>(&panelRect), 2);
+
+  HDC context = GetDC(dialogWindow);
+  for (int line = 0; line < FrameLines; ++line) {
+    InflateRect(&controlRect, 1, 1);
+    FrameRect(context, &controlRect, colours.frameBrush);
+    InflateRect(&panelRect, 1, 1);
+    FrameRect(context, &panelRect, colours.frameBrush);
+  }
+  ReleaseDC(dialogWindow, context);
+  hint.controlFrame = controlRect;
+  hint.panelFrame = panelRect;
+  hint.hintTarget = target;
+  hint.lastHinted = target;
+
+  if (!SetTimer(dialogWindow, HintTimerId, target == focused ? FocusFrameMs : HoverFrameMs, nullptr))
+    ShowHint(nullptr);
+}
+
+INT_PTR OnSetCursor(HWND dialog, WPARAM wParam, LPARAM) {
+  if (GetActiveWindow() == dialog) {
+    HWND window = reinterpret_cast<HWND>(wParam);
+    if (window == dialog) {
+      POINT point;
+      GetCursorPos(&point);
+      ScreenToClient(dialog, &point);
+      HWND child = ChildWindowFromPoint(dialog, point);
+      if (child && child != dialog) {
+        int id = GetDlgCtrlID(child);
+        if (id == IDC_GROUP_LABEL || id == IDC_FOLDER_LABEL) {
+          id -= LabelOffset;
+          child = GetDlgItem(dialog, id);
+        }
+        // Separators and captions have id -1, read as 65535: surface too.
+        if (static_cast<uint16_t>(id) < FirstSurfaceId && child && IsWindowVisible(child)) window = child;
+      }
+    }
+    if (window != GetDlgItem(dialog, IDC_HINT_PANEL) && FirstChildOr(window) != hint.lastHinted)
+      ShowHint(window);
+  }
+  if (setup.installing) {
+    if (!waitCursor) waitCursor = LoadCursor(nullptr, IDC_WAIT);
+    SetCursor(waitCursor);
+    // The control asking for its cursor stops only when the dialog's result says handled.
+    SetWindowLongPtrA(dialog, DWLP_MSGRESULT, TRUE);
+    return TRUE;
+  }
+  return FALSE;
+}
+
+INT_PTR OnHintTimer(HWND, WPARAM wParam, LPARAM) {
+  if (wParam != HintTimerId) return FALSE;
+  ShowHint(HintTimerMarker);
+  return TRUE;
+}
+
+INT_PTR OnRedrawFrame(HWND, WPARAM, LPARAM) {
+  if (hint.hintTarget) {
+    HWND target = hint.hintTarget;
+    hint.hintTarget = nullptr;  // painting has already wiped the old frame: draw, do not erase
+    ShowHint(target);
+  }
+  return TRUE;
+}
+
+INT_PTR OnControlColour(HWND dialog, WPARAM wParam, LPARAM lParam) {
+  HDC context = reinterpret_cast<HDC>(wParam);
+  HWND control = reinterpret_cast<HWND>(lParam);
+  if (control == GetDlgItem(dialog, IDC_HINT_PANEL)) {
+    SetTextColor(context, colours.hintText);
+    SetBkColor(context, colours.hintBackground);
+    return reinterpret_cast<INT_PTR>(colours.hintBrush);
+  }
+  if (control == GetDlgItem(dialog, IDC_STATUS)) {
+    LRESULT brush = SendMessageA(dialog, WM_CTLCOLORDLG, wParam, reinterpret_cast<LPARAM>(dialog));
+    SetTextColor(context, colours.statusText);
+    return static_cast<INT_PTR>(brush);
+  }
+  // A control that takes the focus without notifying (a push button reached by Tab) repaints
+  // and asks for its colours: that is where its hint is shown.
+  if (control && GetFocus() == control && control != hint.trackedFocus) {
+    hint.trackedFocus = control;
+    ShowHint(control);
+  }
+  return FALSE;
+}
+
+INT_PTR OnActivateApp(HWND dialog, WPARAM wParam, LPARAM) {
+  if (wParam == 1) {
+    InvalidateRect(GetDlgItem(dialog, IDC_METER), nullptr, TRUE);
+  } else {
+    hint.trackedFocus = nullptr;
+    ShowHint(nullptr);
+  }
+  return TRUE;
+}
+
+INT_PTR OnSysColourChange(HWND dialog, WPARAM, LPARAM) {
+  FreeColourScheme();
+  BuildColourScheme();
+  InvalidateRect(GetDlgItem(dialog, IDC_HINT_PANEL), nullptr, TRUE);
+  return TRUE;
+}
+
+void OnHintPanelCommand(WPARAM wParam, LPARAM) {
+  if (HIWORD(wParam) != EN_SETFOCUS) return;
+  // The panel is only a pointer back to the control it describes. With no such control left
+  // that can take the focus, the focus moves on in tab order rather than vanishing.
+  HWND back = hint.lastHinted;
+  if (back && IsWindow(back) && IsWindowEnabled(back) && IsWindowVisible(back))
+    SendMessageA(dialogWindow, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(back), 1);
+  else
+    SendMessageA(dialogWindow, WM_NEXTDLGCTL, 0, 0);
+}
