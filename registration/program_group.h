@@ -3,6 +3,7 @@
 #pragma once
 #include <windows.h>
 #include <cstdint>
+#include "install/folder_rules.h"
 
 struct ProgramGroupState {
   char programsPath[260];
@@ -19,6 +20,9 @@ extern ProgramGroupState groups;
 void InitProgramGroups(HWND comboBox);
 uint16_t LocateProgramsFolder(int allUsers);
 void ListProgramGroups(HWND comboBox);
+// Cuts a folder name to at most 64 bytes at a character boundary (a double-byte character that
+// would cross byte 64 is dropped whole); returns the new length. The step is CharNextA unless given.
+uint16_t FitGroupName(char* name, CharacterStep step = nullptr);
 bool BuildGroupPath(const char* name);
 bool LocateStartupFolder(int allUsers);
 void CreateGroupFolder();

@@ -1,0 +1,174 @@
+// The Start-menu group: the Programs and Startup folders, the group choices in the combo box, the
+// group folder with its shortcuts (all users first, the user's own as fallback), and the link
+// search and resolution that uninstall uses. Every append to groupPath is cut back before return.
+#include "registration/program_group.h"
+#include <cstring>
+#include "install/setup_state.h"
+#include "platform/shell.h"
+
+ProgramGroupState groups = {{}, 0, {}, 0, {}, {}, INVALID_HANDLE_VALUE, 0};
+
+static const char* const ShellFoldersKey =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+
+void InitProgramGroups(HWND comboBox) {
+  AcquireShellAllocator();
+  groups.commonProgramsFound = 0;
+  if (LocateProgramsFolder(0) == 0) return;
+  ListProgramGroups(comboBox);
+  if (LocateProgramsFolder(1) == 0) return;
+  ListProgramGroups(comboBox);
+  groups.commonProgramsFound = 1;
+}
+
+uint16_t LocateProgramsFolder(int allUsers) {
+  groups.programsPath[0] = '\0';
+  int folderId = allUsers ? CommonProgramsFolderId : ProgramsFolderId;
+  groups.programsLength = SpecialFolderPath(folderId, groups.programsPath);
+  return groups.programsLength;
+}
+
+uint16_t FitGroupName(char* name, CharacterStep step) {
+  const char* end = name;
+  while (*end) {
+    const char* next = step ? step(end) : NextCharacter(end);
+    if (next == end || next - name > static_cast<ptrdiff_t>(GroupLimit)) break;
+    end = next;
+  }
+  name[end - name] = '\0';
+  return static_cast<uint16_t>(end - name);
+}
+
+static bool IsDotEntry(const char* name) {
+  return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
+}
+
+void ListProgramGroups(HWND comboBox) {
+  if (groups.programsLength + 3u > PathSize) return;
+  if (!AppendText(groups.programsPath, "\\*")) return;
+  WIN32_FIND_DATAA& found = groups.linkFindData;
+  HANDLE search = FindFirstEntry(groups.programsPath, &found);
+  groups.programsPath[groups.programsLength] = '\0';
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || IsDotEntry(found.cFileName)) continue;
+    FitGroupName(found.cFileName);
+    AddComboText(comboBox, found.cFileName);
+  } while (FindNextEntry(search, &found));
+  CloseEntrySearch(search);
+}
+
+bool BuildGroupPath(const char* name) {
+  groups.groupLength = 0;
+  groups.groupPath[0] = '\0';
+  size_t total = groups.programsLength + 1 + strlen(name);
+  if (groups.programsLength == 0 || total >= PathSize) return false;
+  if (!CopyText(groups.groupPath, groups.programsPath) || !AppendText(groups.groupPath, "\\") ||
+      !AppendText(groups.groupPath, name)) {
+    groups.groupPath[0] = '\0';
+    return false;
+  }
+  groups.groupLength = static_cast<uint16_t>(total);
+  return true;
+}
+
+bool LocateStartupFolder(int allUsers) {
+  groups.groupLength = 0;
+  groups.groupPath[0] = '\0';
+  ReadStringValue(allUsers ? RootLocalMachine : RootCurrentUser, ShellFoldersKey,
+                  allUsers ? "Common Startup" : "Startup", groups.groupPath, sizeof groups.groupPath);
+  groups.groupLength = static_cast<uint16_t>(strnlen(groups.groupPath, PathSize - 1));
+  return groups.groupLength != 0;
+}
+
+void CreateGroupFolder() {
+  if (groups.groupLength != 0) MakeDirectory(groups.groupPath);
+}
+
+void RemoveGroupFolder() {
+  if (groups.groupLength != 0) RemoveEmptyDirectory(groups.groupPath);
+}
+
+static void CutGroupPath() { groups.groupPath[groups.groupLength] = '\0'; }
+
+// An empty group path would turn the name into one relative to the current drive's root.
+static bool AppendToGroupPath(const char* name, const char* extension) {
+  bool fits = groups.groupLength != 0 && AppendText(groups.groupPath, "\\") &&
+              AppendText(groups.groupPath, name) && AppendText(groups.groupPath, extension);
+  if (!fits) CutGroupPath();
+  return fits;
+}
+
+bool DeleteGroupLink(const char* name) {
+  if (strlen(name) + groups.groupLength + 6 > PathSize) return false;
+  if (!AppendToGroupPath(name, ".lnk")) return false;
+  bool deleted = DeletePath(groups.groupPath);
+  CutGroupPath();
+  return deleted;
+}
+
+bool MakeGroupItemPath(const char* name, const char* extension) {
+  if (groups.groupLength + 1 + strlen(name) + strlen(extension) >= PathSize) return false;
+  if (!AppendToGroupPath(name, extension)) return false;
+  bool widened = WidenText(groups.groupPath, groups.wideItemPath, PathSize);
+  CutGroupPath();
+  return widened;
+}
+
+bool CreateShortcut(const char* name, const char* target, uint16_t iconIndex) {
+  if (!MakeGroupItemPath(name, ".lnk")) return false;
+  return SaveShellLink(groups.wideItemPath, target, iconIndex);
+}
+
+bool FindGroupLinks() {
+  groups.linkSearch = INVALID_HANDLE_VALUE;
+  if (groups.groupLength + 6u > PathSize) return false;
+  if (!AppendToGroupPath("*", ".LNK")) return false;
+  groups.linkSearch = FindFirstEntry(groups.groupPath, &groups.linkFindData);
+  CutGroupPath();
+  return groups.linkSearch != INVALID_HANDLE_VALUE;
+}
+
+bool NextGroupLink() { return FindNextEntry(groups.linkSearch, &groups.linkFindData); }
+
+void CloseGroupLinks() {
+  CloseEntrySearch(groups.linkSearch);
+  groups.linkSearch = INVALID_HANDLE_VALUE;
+}
+
+bool ResolveShortcut(char* target) {
+  target[0] = '\0';
+  if (!MakeGroupItemPath(groups.linkFindData.cFileName, "")) return false;
+  return LoadShellLinkTarget(groups.wideItemPath, target, &groups.linkFindData);
+}
+
+// Shortcuts go into the all-users group when the common Programs folder was found at start; when
+// the first one cannot be made there, the whole group is made again under the user's own folder.
+void CreateProgramGroup() {
+  if (setup.groupName[0] == '\0') return;
+  uint16_t failures = 0;
+  setup.allUsers = groups.commonProgramsFound;
+  bool commonAttempt = groups.commonProgramsFound != 0;
+  LocateProgramsFolder(setup.allUsers);
+  bool groupReady = BuildGroupPath(setup.groupName);
+  while (groupReady) {
+    CreateGroupFolder();
+    bool fallBack = false;
+    for (const PayloadEntry* entry = PayloadManifest; entry != ManifestEnd() && !fallBack; ++entry) {
+      if (entry->kind == KindShortcut) {
+        if (!CreateShortcut(entry->name, setup.workPath, 0)) {
+          if (commonAttempt) fallBack = true;
+          else ++failures;
+        }
+        commonAttempt = false;
+      }
+      ComposeWorkPath(entry->name);
+    }
+    if (!fallBack) break;
+    setup.allUsers = 0;
+    commonAttempt = false;
+    LocateProgramsFolder(0);
+    groupReady = BuildGroupPath(setup.groupName);
+  }
+  if (failures != 0) ShowMessage("Unable to alter Items in Program Group", setup.groupName, MB_OK);
+}

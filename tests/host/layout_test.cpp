@@ -1,0 +1,247 @@
+// The installer-layout check on PE32 images built here to order: a well-formed one passes and
+// yields the uninstaller copy's size; each broken requirement is refused; damaged headers and
+// resource directories are refused without reading out of bounds.
+#include <gtest/gtest.h>
+#include <map>
+#include "tests/host/host_test_support.h"
+#include "tools/pe_layout.h"
+
+namespace {
+
+struct FakeResource {
+  uint32_t type, id;
+  std::vector<uint8_t> data;
+};
+
+struct FakePe {
+  std::vector<FakeResource> resources;  // in the order their data is laid out
+  bool relocAfterResources = false;
+  size_t trailingBytes = 0;
+  uint16_t optionalHeaderSize = 224;
+  size_t dataGap = 0;  // extra bytes between data blocks, after alignment
+  size_t sectionSlack = 0;  // bytes in the section's raw data after the alignment padding
+
+  static constexpr uint32_t ResourceRva = 0x2000;
+  static constexpr uint32_t ResourcePosition = 0x400;
+
+  std::vector<uint8_t> Build() const;
+};
+
+void Put16(std::vector<uint8_t>& b, size_t at, uint32_t v) {
+  b[at] = uint8_t(v);
+  b[at + 1] = uint8_t(v >> 8);
+}
+void Put32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
+  Put16(b, at, v & 0xFFFF);
+  Put16(b, at + 2, v >> 16);
+}
+
+// Directory tables first (types, names, languages, data entries), then the data blocks aligned
+// to 8 bytes in the order given, as windres lays them out.
+std::vector<uint8_t> BuildResourceSection(const std::vector<FakeResource>& resources, size_t gap) {
+  std::map<uint32_t, std::vector<size_t>> byType;
+  for (size_t i = 0; i < resources.size(); ++i) byType[resources[i].type].push_back(i);
+  size_t root = 0;
+  size_t next = 16 + 8 * byType.size();
+  std::map<uint32_t, size_t> typeDir;
+  for (auto& [type, members] : byType) typeDir[type] = next, next += 16 + 8 * members.size();
+  std::vector<size_t> languageDir(resources.size()), dataEntry(resources.size()), dataAt(resources.size());
+  for (size_t i = 0; i < resources.size(); ++i) languageDir[i] = next, next += 24;
+  for (size_t i = 0; i < resources.size(); ++i) dataEntry[i] = next, next += 16;
+  for (size_t i = 0; i < resources.size(); ++i) {
+    next = (next + 7) & ~size_t(7);
+    if (i > 0) next += gap;
+    dataAt[i] = next;
+    next += resources[i].data.size();
+  }
+  std::vector<uint8_t> s(next, 0);
+  Put16(s, root + 14, uint32_t(byType.size()));
+  size_t entry = root + 16;
+  for (auto& [type, members] : byType) {
+    Put32(s, entry, type);
+    Put32(s, entry + 4, 0x80000000u | uint32_t(typeDir[type]));
+    entry += 8;
+    Put16(s, typeDir[type] + 14, uint32_t(members.size()));
+    size_t nameEntry = typeDir[type] + 16;
+    for (size_t i : members) {
+      Put32(s, nameEntry, resources[i].id);
+      Put32(s, nameEntry + 4, 0x80000000u | uint32_t(languageDir[i]));
+      nameEntry += 8;
+      Put16(s, languageDir[i] + 14, 1);
+      Put32(s, languageDir[i] + 16, 0x409);
+      Put32(s, languageDir[i] + 20, uint32_t(dataEntry[i]));
+      Put32(s, dataEntry[i], FakePe::ResourceRva + uint32_t(dataAt[i]));
+      Put32(s, dataEntry[i] + 4, uint32_t(resources[i].data.size()));
+      std::copy(resources[i].data.begin(), resources[i].data.end(), s.begin() + dataAt[i]);
+    }
+  }
+  return s;
+}
+
+std::vector<uint8_t> FakePe::Build() const {
+  std::vector<uint8_t> rsrc = BuildResourceSection(resources, dataGap);
+  uint32_t resourceSize = uint32_t(rsrc.size());
+  rsrc.resize(((rsrc.size() + 0x1FF) & ~size_t(0x1FF)) + sectionSlack, 0);  // as the linker pads
+  uint32_t sectionCount = relocAfterResources ? 3 : 2;
+  std::vector<uint8_t> image(ResourcePosition, 0);
+  image[0] = 'M';
+  image[1] = 'Z';
+  Put32(image, 0x3C, 0x40);
+  image[0x40] = 'P';
+  image[0x41] = 'E';
+  Put16(image, 0x44, 0x14C);
+  Put16(image, 0x46, sectionCount);
+  Put16(image, 0x54, optionalHeaderSize);
+  size_t optional = 0x58;
+  Put16(image, optional, 0x10B);
+  Put32(image, optional + 36, 0x200);
+  Put32(image, optional + 92, 16);
+  Put32(image, optional + 112, ResourceRva);
+  Put32(image, optional + 116, resourceSize);
+  size_t table = optional + optionalHeaderSize;
+  auto putSection = [&](uint32_t index, const char* name, uint32_t rva, uint32_t size, uint32_t position) {
+    size_t at = table + 40 * index;
+    memcpy(&image[at], name, strlen(name));
+    Put32(image, at + 8, size);
+    Put32(image, at + 12, rva);
+    Put32(image, at + 16, size);
+    Put32(image, at + 20, position);
+  };
+  putSection(0, ".text", 0x1000, 0x200, 0x200);
+  putSection(1, ".rsrc", ResourceRva, uint32_t(rsrc.size()), ResourcePosition);
+  image.insert(image.end(), rsrc.begin(), rsrc.end());
+  if (relocAfterResources) {
+    image.resize((image.size() + 0x1FF) & ~size_t(0x1FF), 0);
+    putSection(2, ".reloc", 0x10000, 0x200, uint32_t(image.size()));
+    Put32(image, optional + 136, 0x10000);
+    Put32(image, optional + 140, 0x20);
+    image.resize(image.size() + 0x200, 0);
+  }
+  image.resize(image.size() + trailingBytes, 0);
+  return image;
+}
+
+std::vector<uint8_t> Filled(size_t size, uint8_t value) { return std::vector<uint8_t>(size, value); }
+
+FakePe GoodInstaller() {
+  FakePe pe;
+  pe.resources = {{3, 1, Filled(744, 0x11)},         {14, 101, Filled(20, 0x22)},
+                  {24, 1, Filled(304, 0x33)},        {256, 2000, Filled(76398, 0x44)},
+                  {256, 2001, Filled(12941, 0x55)},  {256, 2002, Filled(4003, 0x66)}};
+  return pe;
+}
+
+PayloadSizes SizesOf(const FakePe& pe) {
+  PayloadSizes sizes;
+  for (int i = 0; i < PayloadResourceCount; ++i) {
+    sizes.storedSize[i] = uint32_t(pe.resources[3 + i].data.size());
+    sizes.installedSize[i] = sizes.storedSize[i];
+  }
+  return sizes;
+}
+
+std::string LayoutError(const FakePe& pe) {
+  LayoutReport report;
+  std::string error;
+  PayloadSizes sizes = SizesOf(GoodInstaller());
+  EXPECT_FALSE(CheckLayout(pe.Build(), &sizes, report, error));
+  return error;
+}
+
+TEST(Layout, AcceptsPayloadAtTheEndAndMeasuresTheCopy) {
+  FakePe pe = GoodInstaller();
+  std::vector<uint8_t> image = pe.Build();
+  PayloadSizes sizes = SizesOf(pe);
+  LayoutReport report;
+  std::string error;
+  ASSERT_TRUE(CheckLayout(image, &sizes, report, error)) << error;
+  EXPECT_EQ(report.fileSize, image.size());
+  EXPECT_EQ(report.payload[2].filePosition + report.payload[2].size + report.trailingPadding, image.size());
+  EXPECT_LT(report.trailingPadding, 0x200u);
+  EXPECT_EQ(report.copySize, report.payload[0].filePosition);
+  EXPECT_EQ(report.payload[0].size, 76398u);
+  EXPECT_TRUE(std::equal(image.begin() + report.copySize, image.begin() + report.copySize + 76398,
+                         Filled(76398, 0x44).begin()));
+  EXPECT_EQ(image[report.copySize - 1], 0x33);  // the copy ends with the last other resource
+  EXPECT_TRUE(CheckLayout(image, nullptr, report, error)) << error;
+}
+
+TEST(Layout, RefusesBrokenRequirements) {
+  FakePe pe = GoodInstaller();
+  pe.relocAfterResources = true;
+  EXPECT_NE(LayoutError(pe).find(".reloc"), std::string::npos);
+
+  pe = GoodInstaller();
+  pe.trailingBytes = 16;
+  EXPECT_NE(LayoutError(pe).find("follow the last section"), std::string::npos);
+
+  pe = GoodInstaller();
+  pe.sectionSlack = 0x200;
+  EXPECT_NE(LayoutError(pe).find("more than alignment padding"), std::string::npos);
+
+  pe = GoodInstaller();
+  std::swap(pe.resources[3], pe.resources[4]);  // 2001's data before 2000's
+  EXPECT_NE(LayoutError(pe).find("does not follow"), std::string::npos);
+
+  pe = GoodInstaller();
+  std::rotate(pe.resources.begin(), pe.resources.begin() + 1, pe.resources.end());  // icon data last
+  EXPECT_NE(LayoutError(pe).find("does not come before the payload"), std::string::npos);
+
+  pe = GoodInstaller();
+  pe.dataGap = 16;
+  EXPECT_NE(LayoutError(pe).find("does not follow"), std::string::npos);
+
+  pe = GoodInstaller();
+  pe.resources.pop_back();
+  EXPECT_NE(LayoutError(pe).find("2002 of type 256 is missing"), std::string::npos);
+
+  pe = GoodInstaller();
+  pe.resources[4].data.push_back(0);
+  EXPECT_NE(LayoutError(pe).find("resource 2001 holds 12942 bytes"), std::string::npos);
+
+  pe = GoodInstaller();
+  pe.optionalHeaderSize = 240;
+  EXPECT_NE(LayoutError(pe).find("not 224"), std::string::npos);
+}
+
+TEST(Layout, RefusesTruncatedAndDamagedImagesSafely) {
+  std::vector<uint8_t> image = GoodInstaller().Build();
+  LayoutReport report;
+  std::string error;
+  std::vector<uint8_t> cut(image.begin(), image.end() - 1);
+  EXPECT_FALSE(CheckLayout(cut, nullptr, report, error));
+  EXPECT_NE(error.find("past the end"), std::string::npos);
+  for (size_t length : {0u, 2u, 63u, 0x60u, 0x200u})
+    EXPECT_FALSE(CheckLayout(std::vector<uint8_t>(image.begin(), image.begin() + length), nullptr, report, error));
+
+  // Every single damaged byte in the headers and the resource directory is either tolerated or
+  // refused; the sanitizers catch any read outside the image.
+  size_t directoryEnd = FakePe::ResourcePosition + 16 + 8 * 4 + 4 * 16 + 6 * (24 + 16 + 8);
+  for (size_t at = 0; at < directoryEnd; ++at) {
+    std::vector<uint8_t> damaged = image;
+    damaged[at] ^= 0xFF;
+    CheckLayout(damaged, nullptr, report, error);
+  }
+}
+
+TEST(Layout, ParsesPayloadSizes) {
+  PayloadSizes sizes;
+  std::string error;
+  std::string text =
+      "# comment\nname_2000 Kavri1.DAT\nstored_size_2000 76398\ninstalled_size_2000 76398\ncrc_2000 0xF2768122\n"
+      "stored_size_2001 12941\ninstalled_size_2001 12941\nstored_size_2002 626406\ninstalled_size_2002 1119296\n"
+      "installed_total 1208635\n";
+  ASSERT_TRUE(ParsePayloadSizes(text, sizes, error)) << error;
+  EXPECT_EQ(sizes.crc[0], 0xF2768122u);
+  EXPECT_EQ(sizes.storedSize[2], 626406u);
+  EXPECT_EQ(sizes.installedSize[2], 1119296u);
+  EXPECT_EQ(sizes.installedTotal, 1208635u);
+  EXPECT_EQ(sizes.name[0], "Kavri1.DAT");
+
+  EXPECT_FALSE(ParsePayloadSizes("stored_size_2000 1\n", sizes, error));
+  std::string bad = text;
+  bad.replace(bad.find("626406"), 6, "62x406");
+  EXPECT_FALSE(ParsePayloadSizes(bad, sizes, error));
+}
+
+}  // namespace

@@ -1,0 +1,258 @@
+// Reads a PE32 file's headers and resource tree, bounds-checked throughout, and checks the
+// payload layout; also parses the key-value sizes file written by make_payload.
+#include "tools/pe_layout.h"
+#include <cstdlib>
+#include <cstring>
+#include <sstream>
+
+namespace {
+
+constexpr uint32_t PayloadType = 256;
+constexpr uint32_t OptionalHeaderSize32 = 224;  // the installer locates its section table with it
+constexpr uint32_t ResourceDirectory = 2;
+constexpr uint32_t SecurityDirectory = 4;
+constexpr uint32_t RelocationDirectory = 5;
+// windres aligns each resource's data to 8 bytes.
+constexpr uint32_t ResourceDataAlignment = 8;
+// The linker rounds the last section's raw data up to FileAlignment with zero bytes (measured
+// with binutils 2.40: 21 bytes after the sample payload); that padding is all it may add.
+constexpr uint32_t MaxFileAlignment = 0x10000;
+
+struct Section {
+  char name[9];
+  uint32_t virtualSize, virtualAddress, rawSize, rawPosition;
+};
+
+struct ResourceData {
+  uint32_t type;  // 0xFFFFFFFF for a named type
+  uint32_t id;    // 0xFFFFFFFF for a named resource
+  uint32_t rva, size;
+};
+
+class Reader {
+ public:
+  explicit Reader(const std::vector<uint8_t>& image) : image_(image) {}
+  bool Has(uint64_t position, uint64_t length) const { return position + length <= image_.size(); }
+  uint16_t U16(uint64_t at) const { return uint16_t(image_[at] | (image_[at + 1] << 8)); }
+  uint32_t U32(uint64_t at) const { return U16(at) | (uint32_t(U16(at + 2)) << 16); }
+
+ private:
+  const std::vector<uint8_t>& image_;
+};
+
+struct TreeWalk {
+  const Reader* reader;
+  uint64_t base;        // file position of the resource directory
+  uint64_t limit;       // bytes of the section available from base
+  uint32_t baseRva;
+  uint64_t extent = 0;  // end of the directory structures, from base
+  std::vector<ResourceData> data;
+  std::string error;
+};
+
+bool Claim(TreeWalk& walk, uint64_t offset, uint64_t length) {
+  if (offset + length > walk.limit || !walk.reader->Has(walk.base + offset, length)) {
+    walk.error = "the resource directory runs past the end of the resource section";
+    return false;
+  }
+  if (offset + length > walk.extent) walk.extent = offset + length;
+  return true;
+}
+
+bool WalkDirectory(TreeWalk& walk, uint64_t offset, int level, uint32_t type, uint32_t id) {
+  if (level > 2) {
+    walk.error = "the resource directory is nested deeper than type, name and language";
+    return false;
+  }
+  if (!Claim(walk, offset, 16)) return false;
+  const Reader& r = *walk.reader;
+  uint32_t entries = uint32_t(r.U16(walk.base + offset + 12)) + r.U16(walk.base + offset + 14);
+  if (!Claim(walk, offset + 16, uint64_t(entries) * 8)) return false;
+  for (uint32_t i = 0; i < entries; ++i) {
+    uint64_t entry = walk.base + offset + 16 + uint64_t(i) * 8;
+    uint32_t nameField = r.U32(entry);
+    uint32_t target = r.U32(entry + 4);
+    uint32_t key = nameField;
+    if (nameField & 0x80000000u) {
+      uint64_t nameOffset = nameField & 0x7FFFFFFFu;
+      if (!Claim(walk, nameOffset, 2)) return false;
+      if (!Claim(walk, nameOffset + 2, uint64_t(r.U16(walk.base + nameOffset)) * 2)) return false;
+      key = 0xFFFFFFFFu;
+    }
+    uint32_t childType = level == 0 ? key : type;
+    uint32_t childId = level == 1 ? key : id;
+    if (target & 0x80000000u) {
+      if (!WalkDirectory(walk, target & 0x7FFFFFFFu, level + 1, childType, childId)) return false;
+      continue;
+    }
+    if (!Claim(walk, target, 16)) return false;
+    walk.data.push_back({childType, childId, r.U32(walk.base + target), r.U32(walk.base + target + 4)});
+  }
+  return true;
+}
+
+bool Fail(std::string& error, const std::string& text) {
+  error = text;
+  return false;
+}
+
+std::string Hex(uint64_t value) {
+  std::ostringstream text;
+  text << "0x" << std::hex << std::uppercase << value;
+  return text.str();
+}
+
+}  // namespace
+
+bool ParsePayloadSizes(const std::string& text, PayloadSizes& sizes, std::string& error) {
+  bool seenStored[PayloadResourceCount] = {}, seenInstalled[PayloadResourceCount] = {}, seenTotal = false;
+  std::istringstream lines(text);
+  std::string line;
+  while (std::getline(lines, line)) {
+    if (line.empty() || line[0] == '#') continue;
+    std::istringstream fields(line);
+    std::string key, value;
+    if (!(fields >> key >> value)) return Fail(error, "payload sizes: malformed line: " + line);
+    char* end = nullptr;
+    unsigned long long number = strtoull(value.c_str(), &end, 0);
+    bool parsed = end && *end == '\0';
+    bool numeric = parsed && number <= 0xFFFFFFFFull;
+    if (key == "installed_total") {
+      if (!parsed) return Fail(error, "payload sizes: bad number in: " + line);
+      sizes.installedTotal = number;
+      seenTotal = true;
+      continue;
+    }
+    for (int i = 0; i < PayloadResourceCount; ++i) {
+      std::string id = std::to_string(PayloadResourceIds[i]);
+      if (key == "name_" + id) {
+        sizes.name[i] = value;
+      } else if (key == "stored_size_" + id || key == "installed_size_" + id || key == "crc_" + id) {
+        if (!numeric) return Fail(error, "payload sizes: bad number in: " + line);
+        if (key[0] == 's') sizes.storedSize[i] = uint32_t(number), seenStored[i] = true;
+        else if (key[0] == 'i') sizes.installedSize[i] = uint32_t(number), seenInstalled[i] = true;
+        else sizes.crc[i] = uint32_t(number);
+      }
+    }
+  }
+  for (int i = 0; i < PayloadResourceCount; ++i)
+    if (!seenStored[i] || !seenInstalled[i])
+      return Fail(error, "payload sizes: no stored or installed size for resource " +
+                             std::to_string(PayloadResourceIds[i]));
+  if (!seenTotal) return Fail(error, "payload sizes: no installed_total");
+  return true;
+}
+
+bool CheckLayout(const std::vector<uint8_t>& image, const PayloadSizes* sizes, LayoutReport& report,
+                 std::string& error) {
+  Reader r(image);
+  report = LayoutReport();
+  if (image.size() > 0xFFFFFFFFu) return Fail(error, "the file is larger than 4 GiB");
+  report.fileSize = uint32_t(image.size());
+  if (!r.Has(0, 64) || image[0] != 'M' || image[1] != 'Z') return Fail(error, "not an executable (no MZ header)");
+  uint64_t nt = r.U32(0x3C);
+  if (!r.Has(nt, 24) || memcmp(&image[nt], "PE\0\0", 4) != 0) return Fail(error, "not a PE file (no PE signature)");
+  uint32_t sectionCount = r.U16(nt + 6);
+  uint32_t optionalSize = r.U16(nt + 20);
+  uint64_t optional = nt + 24;
+  if (!r.Has(optional, 2) || r.U16(optional) != 0x10B) return Fail(error, "not a PE32 file (optional header magic)");
+  if (optionalSize != OptionalHeaderSize32)
+    return Fail(error, "the optional header is " + std::to_string(optionalSize) +
+                           " bytes, not 224: the installer would not find its section table");
+  if (!r.Has(optional, optionalSize)) return Fail(error, "the optional header runs past the end of the file");
+  uint32_t directoryCount = r.U32(optional + 92);
+  auto directoryRva = [&](uint32_t index) { return index < directoryCount ? r.U32(optional + 96 + 8 * index) : 0; };
+  auto directorySize = [&](uint32_t index) { return index < directoryCount ? r.U32(optional + 100 + 8 * index) : 0; };
+
+  if (sectionCount == 0) return Fail(error, "the file has no sections");
+  uint64_t table = optional + optionalSize;
+  if (!r.Has(table, uint64_t(sectionCount) * 40)) return Fail(error, "the section table runs past the end of the file");
+  std::vector<Section> sections(sectionCount);
+  for (uint32_t i = 0; i < sectionCount; ++i) {
+    uint64_t at = table + uint64_t(i) * 40;
+    Section& s = sections[i];
+    memcpy(s.name, &image[at], 8);
+    s.name[8] = '\0';
+    s.virtualSize = r.U32(at + 8);
+    s.virtualAddress = r.U32(at + 12);
+    s.rawSize = r.U32(at + 16);
+    s.rawPosition = r.U32(at + 20);
+    if (strcmp(s.name, ".reloc") == 0) return Fail(error, "the file has a .reloc section (link with --disable-reloc-section)");
+  }
+  if (directorySize(RelocationDirectory) != 0) return Fail(error, "the file has base relocations");
+  if (directorySize(SecurityDirectory) != 0) return Fail(error, "the file carries a certificate table after its sections");
+
+  const Section& last = sections.back();
+  for (uint32_t i = 0; i + 1 < sectionCount; ++i)
+    if (sections[i].rawSize != 0 && sections[i].rawPosition + uint64_t(sections[i].rawSize) > last.rawPosition)
+      return Fail(error, "section " + std::string(sections[i].name) + " lies after the last section header's data");
+  uint32_t resourceRva = directoryRva(ResourceDirectory);
+  if (directorySize(ResourceDirectory) == 0 || resourceRva < last.virtualAddress ||
+      resourceRva - last.virtualAddress >= last.rawSize)
+    return Fail(error, "the resource section is not the last section (last is " + std::string(last.name) + ")");
+  uint64_t sectionEnd = uint64_t(last.rawPosition) + last.rawSize;
+  if (sectionEnd > image.size()) return Fail(error, "the last section runs past the end of the file");
+  if (sectionEnd < image.size())
+    return Fail(error, std::to_string(image.size() - sectionEnd) + " bytes follow the last section's data");
+
+  uint32_t delta = last.virtualAddress - last.rawPosition;
+  TreeWalk walk;
+  walk.reader = &r;
+  walk.baseRva = resourceRva;
+  walk.base = resourceRva - delta;
+  walk.limit = sectionEnd - walk.base;
+  if (!WalkDirectory(walk, 0, 0, 0, 0)) return Fail(error, walk.error);
+
+  const ResourceData* payload[PayloadResourceCount] = {};
+  for (const ResourceData& d : walk.data) {
+    for (int i = 0; i < PayloadResourceCount; ++i) {
+      if (d.type != PayloadType || d.id != PayloadResourceIds[i]) continue;
+      if (payload[i])
+        return Fail(error, "resource " + std::to_string(d.id) + " of type 256 exists in more than one language");
+      payload[i] = &d;
+    }
+    if (d.rva < last.virtualAddress || uint64_t(d.rva) - delta + d.size > sectionEnd)
+      return Fail(error, "resource data at " + Hex(d.rva) + " lies outside the last section");
+  }
+  for (int i = 0; i < PayloadResourceCount; ++i)
+    if (!payload[i]) return Fail(error, "resource " + std::to_string(PayloadResourceIds[i]) + " of type 256 is missing");
+
+  uint64_t directoryEndRva = resourceRva + walk.extent;
+  if (payload[0]->rva < directoryEndRva)
+    return Fail(error, "resource 2000's data lies inside the resource directory (directory ends at " +
+                           Hex(directoryEndRva) + ")");
+  for (const ResourceData& d : walk.data) {
+    bool isPayload = d.type == PayloadType && d.id >= PayloadResourceIds[0] && d.id <= PayloadResourceIds[2];
+    if (!isPayload && uint64_t(d.rva) + d.size > payload[0]->rva)
+      return Fail(error, "resource data at " + Hex(d.rva) + " (type " + std::to_string(d.type) + ", id " +
+                             std::to_string(d.id) + ") does not come before the payload");
+  }
+  for (int i = 0; i + 1 < PayloadResourceCount; ++i) {
+    uint64_t end = uint64_t(payload[i]->rva) + payload[i]->size;
+    if (payload[i + 1]->rva < end || payload[i + 1]->rva - end >= ResourceDataAlignment)
+      return Fail(error, "resource " + std::to_string(PayloadResourceIds[i + 1]) + " does not follow resource " +
+                             std::to_string(PayloadResourceIds[i]) + " directly");
+  }
+  for (int i = 0; i < PayloadResourceCount; ++i)
+    report.payload[i] = {payload[i]->rva - delta, payload[i]->size};
+  uint64_t payloadEnd = uint64_t(report.payload[2].filePosition) + report.payload[2].size;
+  report.trailingPadding = uint32_t(image.size() - payloadEnd);
+  uint32_t fileAlignment = r.U32(optional + 36);
+  if (fileAlignment == 0 || fileAlignment > MaxFileAlignment || (fileAlignment & (fileAlignment - 1)) != 0)
+    return Fail(error, "the file alignment " + std::to_string(fileAlignment) + " is not a power of two up to 64 KiB");
+  bool zeroPadding = true;
+  for (uint64_t at = payloadEnd; at < image.size(); ++at) zeroPadding = zeroPadding && image[at] == 0;
+  if (report.trailingPadding >= fileAlignment || !zeroPadding)
+    return Fail(error, std::to_string(report.trailingPadding) +
+                           " bytes follow resource 2002's data at the end of the file, more than alignment padding");
+  report.copySize = report.payload[0].filePosition;
+
+  if (sizes) {
+    for (int i = 0; i < PayloadResourceCount; ++i)
+      if (report.payload[i].size != sizes->storedSize[i])
+        return Fail(error, "resource " + std::to_string(PayloadResourceIds[i]) + " holds " +
+                               std::to_string(report.payload[i].size) + " bytes, the payload sizes say " +
+                               std::to_string(sizes->storedSize[i]));
+  }
+  return true;
+}

@@ -1,0 +1,38 @@
+// The layout the installer relies on in its own linked executable: the resource section last,
+// nothing after it, and the payload resources (type 256, ids 2000-2002) at its very end, so that
+// cutting the file at resource 2000's data leaves a whole uninstaller.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+constexpr int PayloadResourceCount = 3;
+constexpr uint32_t PayloadResourceIds[PayloadResourceCount] = {2000, 2001, 2002};
+
+// What make_payload recorded about the payload (payload_sizes.txt).
+struct PayloadSizes {
+  std::string name[PayloadResourceCount];
+  uint32_t storedSize[PayloadResourceCount] = {};
+  uint32_t installedSize[PayloadResourceCount] = {};
+  uint32_t crc[PayloadResourceCount] = {};
+  uint64_t installedTotal = 0;
+};
+
+bool ParsePayloadSizes(const std::string& text, PayloadSizes& sizes, std::string& error);
+
+struct PayloadPlace {
+  uint32_t filePosition;
+  uint32_t size;
+};
+
+struct LayoutReport {
+  uint32_t fileSize = 0;
+  uint32_t copySize = 0;  // the uninstaller copy: the file up to resource 2000's data
+  uint32_t trailingPadding = 0;  // zero bytes of file alignment after the last payload byte
+  PayloadPlace payload[PayloadResourceCount] = {};
+};
+
+// Checks the image; `sizes` may be null when no stored sizes are to be compared. On failure the
+// error says which requirement the file breaks.
+bool CheckLayout(const std::vector<uint8_t>& image, const PayloadSizes* sizes, LayoutReport& report,
+                 std::string& error);
