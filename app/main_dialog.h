@@ -1,10 +1,22 @@
-// The one dialog (template 102): its procedure, initialisation, control state and own commands.
+// The one dialog (template 102): its procedure, initialisation, control state and own commands,
+// and the few process-wide values that start-up fills for it (module, cursors, title).
 #pragma once
 #include <windows.h>
+#include <cstdint>
 
 INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 void UpdateControlState();
 void StopInstallation();
-void ReleaseDialogResources();  // fonts and icon, after the dialog has ended
+// Shut-down releases these in two halves so that the drag-and-drop tear-down and the colour
+// scheme can be released between the fonts and the icon.
+void ReleaseDialogFonts();
+void ReleaseDialogIcon();
 
+// The height of an edit field for a font of fieldHeight pixels, given the system font's height.
+uint16_t EditHeightFor(uint16_t fieldHeight, uint16_t systemHeight);
+
+extern const char* const SetupTitle;  // "Setup - Quorvel": window title and instance mutex name
 extern HWND dialogWindow;
+extern HINSTANCE programInstance;
+extern HCURSOR systemWaitCursor;   // loaded at start-up; shown while an installation runs
+extern HCURSOR systemArrowCursor;  // loaded at start-up; set again when it completes

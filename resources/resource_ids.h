@@ -15,7 +15,7 @@
 #define IDC_SUGGESTED      1008
 #define IDC_UNINSTALL      1013
 #define IDC_STATUS         1014
-#define IDC_ICON           1016
+#define IDC_PROGRAM_ICON   1016
 #define IDC_METER          1020
 #define IDC_HINT_PANEL     1021
 #define IDC_NOTICE         1022

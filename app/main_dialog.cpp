@@ -1,0 +1,301 @@
+// The main dialog: the message dispatch, the initialisation, the field and footer fonts, the
+// control state derived from SetupState, and the dialog's own commands (Exit/Open, Browse,
+// Suggested). Everything else that arrives here is handed on to the part that owns it.
+#include "app/main_dialog.h"
+
+#include "app/colour_scheme.h"
+#include "app/drag_drop.h"
+#include "app/hints.h"
+#include "app/text_fields.h"
+#include "install/folder_rules.h"
+#include "install/progress_meter.h"
+#include "install/setup_state.h"
+#include "install/step_machine.h"
+#include "registration/program_group.h"
+#include "registration/settings_file.h"
+#include "removal/uninstall.h"
+#include "resources/resource_ids.h"
+
+const char* const SetupTitle = "Setup - Quorvel";
+HWND dialogWindow;
+HINSTANCE programInstance;
+HCURSOR systemWaitCursor;
+HCURSOR systemArrowCursor;
+
+static const char* const ExitOpenCaptions[2] = {"E&xit", "&Open"};  // indexed by openAvailable
+static const char* const PublisherNotice =
+    "Quorvel, an electronic publication by Norvane.\n"
+    "Install copies it to this computer; Uninstall removes it again.";
+static const char* const BrowseTitle = "Select Destination Path";
+constexpr unsigned BrowseLimit = FolderLimit + 1;  // the chosen path must be shorter than this
+// CLIP_DFA_DISABLE: no font association, so the notice keeps the dialog font's own glyphs. The
+// headers declare it only for newer Windows versions than this program targets.
+constexpr BYTE ClipNoFontAssociation = 0x40;
+
+// The input controls are enabled and disabled as one set.
+static const int InputControls[] = {IDC_GROUP, IDC_FOLDER, IDC_GROUP_LABEL, IDC_FOLDER_LABEL,
+                                    IDC_BROWSE, IDC_SUGGESTED};
+static const int TextFields[] = {IDC_GROUP, IDC_FOLDER};
+
+struct DialogResources {
+  HFONT fieldFont;   // the icon-title face at the dialog font's height, for fields 999 and 1000
+  HFONT footerFont;  // the dialog font without font association, for the notice
+  HICON icon;
+};
+static DialogResources resources;
+
+static HWND Control(int id) { return GetDlgItem(dialogWindow, id); }
+
+static void EnableItem(int id, bool enable) { EnableWindow(Control(id), enable ? TRUE : FALSE); }
+
+static void MoveFocusTo(int id) {
+  SendMessageA(dialogWindow, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Control(id)), 1);
+}
+
+uint16_t EditHeightFor(uint16_t fieldHeight, uint16_t systemHeight) {
+  uint16_t smaller = systemHeight < fieldHeight ? systemHeight : fieldHeight;
+  return static_cast<uint16_t>(fieldHeight + smaller / 2);
+}
+
+static uint16_t MeasureFontHeight(HFONT font) {
+  HDC screen = GetDC(nullptr);
+  HGDIOBJ previous = SelectObject(screen, font);
+  TEXTMETRICA metrics = {};
+  GetTextMetricsA(screen, &metrics);
+  SelectObject(screen, previous);
+  ReleaseDC(nullptr, screen);
+  return static_cast<uint16_t>(metrics.tmHeight);
+}
+
+// The footer font and the dialog font's height; 0 when the dialog has no font.
+static uint16_t SetUpFooterFont(HWND dialog) {
+  HFONT dialogFont = reinterpret_cast<HFONT>(SendMessageA(dialog, WM_GETFONT, 0, 0));
+  if (!dialogFont) return 0;
+  LOGFONTA description = {};
+  GetObjectA(dialogFont, sizeof description, &description);
+  description.lfClipPrecision |= ClipNoFontAssociation;
+  resources.footerFont = CreateFontIndirectA(&description);
+  SendMessageA(GetDlgItem(dialog, IDC_NOTICE), WM_SETFONT,
+               reinterpret_cast<WPARAM>(resources.footerFont), FALSE);
+  return MeasureFontHeight(dialogFont);
+}
+
+// The fields take the face of the icon-title font, which suits typed text better than the dialog
+// font, at the dialog font's height so that the layout keeps its proportions.
+static void SetUpFieldFont(HWND dialog, uint16_t dialogHeight) {
+  LOGFONTA iconTitle = {};
+  if (!SystemParametersInfoA(SPI_GETICONTITLELOGFONT, sizeof iconTitle, &iconTitle, 0))
+    CopyText(iconTitle.lfFaceName, "System");
+  LOGFONTA description = {};
+  CopyText(description.lfFaceName, iconTitle.lfFaceName);
+  description.lfHeight = dialogHeight;
+  description.lfWeight = FW_NORMAL;
+  description.lfCharSet = DEFAULT_CHARSET;
+  resources.fieldFont = CreateFontIndirectA(&description);
+  if (!resources.fieldFont) return;
+
+  uint16_t systemHeight = MeasureFontHeight(static_cast<HFONT>(GetStockObject(SYSTEM_FONT)));
+  uint16_t fieldHeight = MeasureFontHeight(resources.fieldFont);
+  uint16_t editHeight = EditHeightFor(fieldHeight, systemHeight);
+  for (int id : TextFields) {
+    HWND field = GetDlgItem(dialog, id);
+    // A combo box sizes its edit part from its font by itself.
+    if (id != IDC_GROUP && fieldHeight > dialogHeight) {
+      RECT bounds = {};
+      GetWindowRect(field, &bounds);
+      SetWindowPos(field, nullptr, 0, 0, bounds.right - bounds.left, editHeight,
+                   SWP_NOMOVE | SWP_NOZORDER);
+    }
+    SendMessageA(field, WM_SETFONT, reinterpret_cast<WPARAM>(resources.fieldFont), FALSE);
+  }
+}
+
+static void SetUpIcon(HWND dialog) {
+  resources.icon = LoadIconA(programInstance, MAKEINTRESOURCEA(IDI_PROGRAM));
+  SendMessageA(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(resources.icon));
+}
+
+// An InstallRecord beside the running program makes its directory the folder, whatever the
+// settings say: the uninstaller copy then always works on the installation it lives in.
+static void ApplyOwnDirectoryRule() {
+  char probe[PathSize] = "";
+  if (!AppendTextPart(probe, sizeof probe, setup.ownPath, setup.ownDirLength) ||
+      !AppendText(probe, InstallRecordName) || !FileIsPresent(probe))
+    return;
+  setup.folder[0] = '\0';
+  AppendTextPart(setup.folder, sizeof setup.folder, setup.ownPath, setup.ownDirLength);
+}
+
+// Only the presence of the InstallRecord counts; its content is not examined here.
+static void DetectInstallation(HWND dialog) {
+  bool found = ComposeWorkPath(InstallRecordName) && FileIsPresent(setup.workPath);
+  ResetWorkPath();
+  if (!found) return;
+  setup.partiallyInstalled = true;
+  setup.installed = true;
+  setup.bytesDone = ProgressTotal;
+  setup.openAvailable = true;
+  SetDlgItemTextA(dialog, IDC_EXIT_OPEN, ExitOpenCaptions[1]);
+}
+
+static INT_PTR InitialiseDialog(HWND dialog) {
+  dialogWindow = dialog;
+  SetDialogWindow(dialog);
+  SetMeterWindow(GetDlgItem(dialog, IDC_METER));
+  uint16_t dialogHeight = SetUpFooterFont(dialog);
+  SetUpFieldFont(dialog, dialogHeight);
+  SetUpIcon(dialog);
+  BuildColourScheme();
+  ReadGroupAndFolder();
+  setup.allUsers = ReadSettingsInt("AllUsers", 0);
+  ApplyOwnDirectoryRule();
+  NormaliseFolder();
+  DetectInstallation(dialog);
+  SetUpFields(dialog);
+  SetDlgItemTextA(dialog, IDC_GROUP, setup.groupName);
+  SetWindowTextA(dialog, SetupTitle);
+  SetDlgItemTextA(dialog, IDC_NOTICE, PublisherNotice);
+  InitProgramGroups(GetDlgItem(dialog, IDC_GROUP));
+  UpdateControlState();
+  SetUpDragDrop(dialog);
+  return TRUE;  // the dialog manager focuses the first tab stop
+}
+
+static const char* StatusText() {
+  if (setup.installed) return "Installed";
+  return setup.partiallyInstalled ? "Partially Installed" : "Not Installed";
+}
+
+void UpdateControlState() {
+  EnableItem(IDC_INSTALL, !setup.installedThisRun);
+  if (!setup.payloadPresent) EnableItem(IDC_INSTALL, false);
+  for (int id : InputControls) EnableItem(id, true);
+  EnableItem(IDC_UNINSTALL, setup.partiallyInstalled);
+  // Installing needs the program's own file as the source of the payload: a medium that has
+  // gone, or another program holding the file, makes Install unavailable without a message.
+  if (!setup.installed) {
+    if (!FileIsPresent(setup.ownPath) || setup.selfDeletePending)
+      EnableItem(IDC_INSTALL, false);
+  }
+  SetDlgItemTextA(dialogWindow, IDC_STATUS, StatusText());
+  UpdateSuggestedButton();
+  if (setup.partiallyInstalled)
+    for (int id : InputControls) EnableItem(id, false);
+  if (!IsWindowEnabled(Control(IDC_INSTALL))) {
+    for (int id : InputControls) EnableItem(id, false);
+    MoveFocusTo(IDC_UNINSTALL);
+  }
+}
+
+void StopInstallation() {
+  setup.installing = false;
+  CloseStepHandles();
+  UpdateControlState();
+  MoveFocusTo(IDC_UNINSTALL);
+}
+
+// Exit, Open, a started viewer and a failed start all end the installer.
+static void OnExitOrOpen(HWND dialog) {
+  if (setup.installing) {
+    StopInstallation();
+    return;
+  }
+  if (setup.openAvailable) {
+    bool started = ComposeWorkPath(ViewerName) &&
+                   StartProgram(setup.workPath, setup.folder, SW_SHOWNORMAL, NORMAL_PRIORITY_CLASS,
+                                true);
+    if (!started) ShowMessage("Launch failed", setup.workPath, MB_ICONWARNING | MB_OK);
+    ResetWorkPath();
+  }
+  EndDialog(dialog, 0);
+}
+
+static void OnBrowse() {
+  if (BrowseForFolder(BrowseTitle, setup.folder, BrowseLimit)) NormaliseFolder();
+}
+
+static void OnSuggested(HWND dialog) {
+  CopyText(setup.groupName, DefaultGroupName);
+  SetDlgItemTextA(dialog, IDC_GROUP, setup.groupName);
+  MoveFocusTo(IDC_GROUP);  // the field re-reads its text and disables Suggested on focus
+}
+
+static void OnInstallCommand() {
+  if (setup.installing) InstallStep();
+  else StartInstall();
+}
+
+static INT_PTR OnCommand(HWND dialog, WPARAM wParam, LPARAM lParam) {
+  int id = LOWORD(wParam);
+  if (id == IDC_GROUP || id == IDC_FOLDER) {
+    OnFieldCommand(dialog, wParam, lParam);
+    return TRUE;
+  }
+  if (id == IDC_HINT_PANEL) {
+    OnHintPanelCommand(wParam, lParam);
+    return TRUE;
+  }
+  ShowHint(nullptr);
+  switch (id) {
+    case IDC_INSTALL: OnInstallCommand(); break;
+    case IDC_EXIT_OPEN: OnExitOrOpen(dialog); break;
+    case IDC_BROWSE: OnBrowse(); break;
+    case IDC_SUGGESTED: OnSuggested(dialog); break;
+    case IDC_UNINSTALL: RunUninstall(); break;
+    default: break;
+  }
+  return TRUE;
+}
+
+// The focus frame is drawn over the controls, so it is redrawn after the painting has wiped it.
+static INT_PTR OnPaint(HWND dialog) {
+  PostMessageA(dialog, RedrawFrameMessage, 0, 0);
+  return FALSE;
+}
+
+// The close box ends the installer in every state, also during an installation.
+static INT_PTR OnClose(HWND dialog) {
+  EndDialog(dialog, 0);
+  return TRUE;
+}
+
+static INT_PTR OnDrawItem(LPARAM lParam) {
+  DrawProgressMeter(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+  return TRUE;
+}
+
+INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_INITDIALOG: return InitialiseDialog(dialog);
+    case WM_COMMAND: return OnCommand(dialog, wParam, lParam);
+    case WM_PAINT: return OnPaint(dialog);
+    case WM_CLOSE: return OnClose(dialog);
+    case WM_DRAWITEM: return OnDrawItem(lParam);
+    case WM_SYSCOLORCHANGE: return OnSysColourChange(dialog, wParam, lParam);
+    case WM_ACTIVATEAPP: return OnActivateApp(dialog, wParam, lParam);
+    case WM_SETCURSOR: return OnSetCursor(dialog, wParam, lParam);
+    case WM_TIMER: return OnHintTimer(dialog, wParam, lParam);
+    case WM_CTLCOLORMSGBOX:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORDLG:
+    case WM_CTLCOLORSCROLLBAR:
+    case WM_CTLCOLORSTATIC: return OnControlColour(dialog, wParam, lParam);
+    case RedrawFrameMessage: return OnRedrawFrame(dialog, wParam, lParam);
+    case WM_LBUTTONDOWN: return OnLabelClick(dialog, wParam, lParam);
+    default: return FALSE;
+  }
+}
+
+void ReleaseDialogFonts() {
+  DeleteObject(resources.fieldFont);
+  DeleteObject(resources.footerFont);
+  resources.fieldFont = nullptr;
+  resources.footerFont = nullptr;
+}
+
+void ReleaseDialogIcon() {
+  DestroyIcon(resources.icon);
+  resources.icon = nullptr;
+}
