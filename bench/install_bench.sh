@@ -4,7 +4,8 @@
 # and, in the same run, copies the same files plainly and reads them once for their CRC-32.
 # Prints the installation time, the plain time, their ratio, the number of steps and the longest
 # time the dialog went without answering (the longest step).
-#   bench/install_bench.sh [BUILD]   (default: build; uses BUILD/bench-install and BUILD/bench-payload)
+#   bench/install_bench.sh [BUILD]   (default: build; uses BUILD/host's tools, builds into
+#                                     BUILD/bench-install and generates BUILD/bench-payload)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build}
@@ -31,7 +32,15 @@ if [ ! -f "$payload/.ready" ]; then
 fi
 
 echo "install-bench: building the installer around $(du -sh "$payload" | cut -f1) of payload" >&2
-"$root/scripts/build.sh" "$bench_build" -DQUORVEL_PAYLOAD_DIR="$payload" >/dev/null
+# The native tools of the main build serve; only the installer and the test driver are rebuilt.
+jobs=$(nproc 2>/dev/null || echo 2)
+if [ ! -x "$build/host/tools/make_payload" ]; then
+  cmake -S "$root" -B "$build/host" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  cmake --build "$build/host" -j "$jobs" >/dev/null
+fi
+cmake -S "$root" -B "$bench_build/win" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
+      -DCMAKE_BUILD_TYPE=Release -DQUORVEL_HOST_BIN="$build/host/tools" -DQUORVEL_PAYLOAD_DIR="$payload" >/dev/null
+cmake --build "$bench_build/win" -j "$jobs" --target e2e_tests >/dev/null
 "$root/tests/wine/make-template.sh" "${QUORVEL_WINE_TEMPLATE:-$HOME/.cache/quorvel/wine-template}"
 QUORVEL_BENCH_PAYLOAD=$payload "$root/tests/wine/wine-run.sh" "$bench_build/win/tests/e2e/e2e_tests.exe" \
   --gtest_filter=Bench.LargeInstallationAgainstAPlainCopy 2>&1 | tr -d '\r' |

@@ -1,0 +1,63 @@
+// The progress bar, control 1020: an owner-drawn strip in the inverse of the active-caption colour
+// that shows bytesDone against the build's ProgressTotal; updates invert only the changed strip.
+#include "install/progress_meter.h"
+#include "install/setup_state.h"
+#include "resources/resource_ids.h"
+
+MeterGeometry meter;
+static HWND meterWindow;
+
+void SetMeterWindow(HWND meterControl) { meterWindow = meterControl; }
+
+static HWND MeterWindow() {
+  if (meterWindow) return meterWindow;
+  HWND dialog = DialogWindow();
+  return dialog ? GetDlgItem(dialog, IDC_METER) : nullptr;
+}
+
+uint16_t MeterPixelsFor(uint32_t bytes, uint16_t width) {
+  if (width == 0) return 0;
+  uint32_t bytesPerPixel = ProgressTotal / width;
+  if (bytesPerPixel == 0) return bytes ? width : 0;  // a total smaller than the width
+  uint32_t pixels = bytes / bytesPerPixel;
+  return pixels > width ? width : static_cast<uint16_t>(pixels);
+}
+
+void DrawProgressMeter(const DRAWITEMSTRUCT* item) {
+  if (!(item->itemAction & ODA_DRAWENTIRE)) return;
+  meter.meterRect = item->rcItem;
+  HBRUSH brush = CreateSolidBrush(GetSysColor(COLOR_ACTIVECAPTION));
+  FillRect(item->hDC, &meter.meterRect, brush);
+  DeleteObject(brush);
+  long width = meter.meterRect.right - meter.meterRect.left - 4;
+  meter.meterWidth = static_cast<uint16_t>(width > 0 ? width : 0);
+  if (setup.installed) meter.meterPixels = meter.meterWidth;
+  meter.meterRect.left += 2;
+  meter.meterRect.top += 2;
+  meter.meterRect.bottom -= 2;
+  meter.meterRect.right = meter.meterRect.left + meter.meterPixels;
+  InvertRect(item->hDC, &meter.meterRect);
+}
+
+void SetMeterPixels(uint16_t pixels) {
+  HWND window = MeterWindow();
+  HDC dc = window ? GetDC(window) : nullptr;
+  meter.meterRect.left = meter.meterPixels + 2;
+  meter.meterPixels = pixels;
+  meter.meterRect.right = pixels + 2;
+  if (dc) {
+    RECT strip = meter.meterRect;
+    if (strip.left > strip.right) {
+      strip.left = meter.meterRect.right;
+      strip.right = meter.meterRect.left;
+    }
+    InvertRect(dc, &strip);
+    ReleaseDC(window, dc);
+  }
+}
+
+void UpdateProgress() {
+  if (meter.meterWidth == 0) return;
+  uint16_t pixels = MeterPixelsFor(setup.bytesDone, meter.meterWidth);
+  if (pixels != meter.meterPixels) SetMeterPixels(pixels);
+}

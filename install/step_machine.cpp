@@ -1,0 +1,277 @@
+// The posted installation steps: StartInstall's checks, one chunk per step from the program's own
+// file into the folder (the uninstaller copy first, header-patched), expansion of SZDD files,
+// verification, and the completion that writes the InstallRecord and registers the publication.
+#include "install/step_machine.h"
+#include <cstdio>
+#include <cstring>
+#include "app/main_dialog.h"
+#include "install/folder_rules.h"
+#include "install/integrity.h"
+#include "install/progress_meter.h"
+#include "install/self_copy.h"
+#include "install/setup_state.h"
+#include "registration/program_group.h"
+#include "registration/settings_file.h"
+#include "registration/uninstall_entry.h"
+#include "resources/resource_ids.h"
+
+uint32_t stepsRun;
+
+static const char* const IncompleteText = "Your data file is incomplete.\nPlease download the publication again.";
+static const char* const CreateText = "Unable to create this file";
+static const char* const ReadText = "Read error, obtain a new copy of the publication";
+static const char* const WriteText = "Write error, check disk space";
+static const char* const ExpandText = "Decompression failed. Your computer's resources may be low";
+static const char* const IntegrityText = "Integrity test failed, obtain a new copy of the publication";
+
+static void FailStep(const char* text, const char* caption, unsigned style) {
+  ShowMessage(text, caption, style);
+  StopInstallation();
+}
+
+void CloseStepHandles() {
+  if (setup.lzHandle != NoLz) {
+    CloseLz(setup.lzHandle);  // closes sourceFile with it
+    setup.lzHandle = NoLz;
+    setup.sourceFile = NoFile;
+  }
+  if (setup.outputFile != NoFile) {
+    CloseFile(setup.outputFile);
+    setup.outputFile = NoFile;
+  }
+}
+
+void PumpAndContinue() {
+  DrainMessages();
+  if (setup.installing) PostStepCommand();
+}
+
+void StartInstall() {
+  if (!NormaliseFolder()) {
+    ShowMessage("Please check the destination folder, use letters and digits without spaces", setup.folder, MB_OK);
+    FocusControl(IDC_FOLDER);
+    return;
+  }
+  CreateFolderChain();
+  if (CheckFilesInUse()) return;
+  setup.bytesDone = 0;
+  static const int lockedControls[] = {IDC_INSTALL,      IDC_GROUP,  IDC_FOLDER,   IDC_GROUP_LABEL,
+                                       IDC_FOLDER_LABEL, IDC_BROWSE, IDC_SUGGESTED};
+  for (int id : lockedControls) EnableControl(id, false);
+  setup.partiallyInstalled = true;
+  WriteGroupAndFolder();
+  CloseStepHandles();
+  setup.installing = true;
+  setup.nextResourceId = FirstPayloadId;
+  setup.cursor = PayloadManifest;
+  PumpAndContinue();
+}
+
+// Opens the program's own file at the current row's data and creates the destination; false
+// after reporting an error.
+static bool OpenRow() {
+  const PayloadEntry* row = setup.cursor;
+  if (!ComposeWorkPath(row->name)) {
+    FailStep(CreateText, setup.workPath, MB_OK);
+    return false;
+  }
+  if (setup.bytesDone == 0) CopyText(setup.uninstallerPath, setup.workPath);
+  char status[64] = "Copying  ";
+  AppendText(status, row->name);
+  SetControlText(IDC_HINT_PANEL, status);
+  setup.chunkFileOffset = 0;
+
+  uint32_t dataRva = 0, size = 0;
+  bool found = FindOwnResource(setup.nextResourceId, PayloadType, &dataRva, &size);
+  ++setup.nextResourceId;
+  setup.lzHandle = NoLz;
+  if (!found) {
+    FailStep(IncompleteText, setup.ownPath, MB_ICONWARNING);
+    return false;
+  }
+  setup.sourceFile = OpenForRead(setup.ownPath);
+  setup.lzHandle = OpenLzReader(setup.sourceFile);
+  if (setup.lzHandle < 0) {
+    CloseFile(setup.sourceFile);
+    setup.sourceFile = NoFile;
+    setup.lzHandle = NoLz;
+  }
+  setup.bytesRemaining = setup.expectedSize = size;
+  uint32_t position = dataRva - setup.rvaToFileDelta;
+  if (setup.bytesDone != 0) {
+    if (setup.lzHandle != NoLz) SeekLz(setup.lzHandle, static_cast<long>(position), 0);
+  } else {
+    // The uninstaller copy: the program's own file up to the first payload byte; resource 2000
+    // goes to the next KindFile row.
+    --setup.nextResourceId;
+    setup.bytesRemaining = setup.expectedSize = position;
+  }
+  if (setup.lzHandle == NoLz) {
+    FailStep(IncompleteText, setup.ownPath, MB_ICONWARNING);
+    return false;
+  }
+  setup.outputFile = CreateForWrite(setup.workPath);
+  if (setup.outputFile == NoFile) {
+    FailStep(CreateText, setup.workPath, MB_OK);
+    return false;
+  }
+  return true;
+}
+
+// An SZDD file is seen through the LZ reader at a size other than its stored one: expand it into
+// the name ending in "_" and move that back. False after reporting an error.
+static bool ExpandIfCompressed() {
+  setup.sourceFile = OpenForRead(setup.workPath);
+  if (setup.sourceFile == NoFile) return true;
+  setup.lzHandle = OpenLzReader(setup.sourceFile);
+  if (setup.lzHandle < 0) {
+    CloseFile(setup.sourceFile);
+    setup.sourceFile = NoFile;
+    setup.lzHandle = NoLz;
+    return true;
+  }
+  long size = SeekLz(setup.lzHandle, 0, 2);
+  if (size >= 0 && static_cast<uint32_t>(size) == setup.expectedSize) {
+    CloseStepHandles();
+    return true;
+  }
+  char temporary[PathSize];
+  CopyText(temporary, setup.workPath);
+  size_t length = strlen(temporary);
+  if (length) temporary[length - 1] = '_';
+  setup.outputFile = CreateForWrite(temporary);
+  if (setup.outputFile == NoFile) {
+    CloseStepHandles();
+    FailStep(ExpandText, setup.workPath, MB_ICONWARNING);
+    return false;
+  }
+  long written = CopyLz(setup.lzHandle, setup.outputFile);
+  if (written >= 0) {
+    setup.bytesDone += static_cast<uint32_t>(written) - setup.expectedSize;
+    UpdateProgress();
+  }
+  CloseStepHandles();
+  DeletePath(setup.workPath);
+  bool renamed = RenamePath(temporary, setup.workPath);
+  if (written < 0 || !renamed) {
+    FailStep(ExpandText, setup.workPath, MB_ICONWARNING);
+    return false;
+  }
+  return true;
+}
+
+static void FinishFile() {
+  CloseStepHandles();
+  if (setup.bytesRemaining != 0) {
+    FailStep(IncompleteText, setup.ownPath, MB_ICONWARNING);  // the program's file ended early
+    return;
+  }
+  if (!ExpandIfCompressed()) return;
+  CloseStepHandles();
+  if (setup.cursor->expectedCrc != 0) {
+    if (!VerifyFile()) {
+      FailStep(IntegrityText, setup.workPath, MB_ICONWARNING);
+      return;
+    }
+    CloseStepHandles();
+  }
+  ++setup.cursor;
+  PumpAndContinue();
+}
+
+static void CopyChunk() {
+  long read = ReadLz(setup.lzHandle, setup.chunk, ChunkSize);
+  if (read < 0) {
+    // Retry reads again from the same reader at the next step; nothing written is repeated.
+    if (ShowMessage(ReadText, setup.ownPath, MB_RETRYCANCEL | MB_ICONWARNING) == IDRETRY) PumpAndContinue();
+    else StopInstallation();
+    return;
+  }
+  uint32_t count = static_cast<uint32_t>(read);
+  if (count > setup.bytesRemaining) count = setup.bytesRemaining;
+  setup.bytesRemaining -= count;
+  if (setup.cursor == FirstFileEntry()) {
+    PatchCopyHeader();
+    setup.chunkFileOffset += count;
+  }
+  if (WriteBlock(setup.outputFile, setup.chunk, count) != static_cast<long>(count)) {
+    FailStep(WriteText, setup.workPath, MB_ICONWARNING);
+    return;
+  }
+  setup.bytesDone += count;
+  UpdateProgress();
+  if (count == ChunkSize) PumpAndContinue();
+  else FinishFile();
+}
+
+// The InstallRecord's text, for a person who opens it: which build installed what, and where.
+// Its presence is what counts; nothing reads it back.
+static uint32_t ComposeInstallRecord(char* text, uint32_t size) {
+  text[0] = '\0';
+  AppendText(text, size, PublicationTitle);
+  AppendText(text, size, " 1.740 installed by Quorvel Setup\r\nFolder: ");
+  AppendText(text, size, setup.folder);
+  AppendText(text, size, "\r\nFiles (name, bytes, CRC-32 verified at installation):\r\n");
+  for (const PayloadEntry* entry = PayloadManifest; entry != ManifestEnd(); ++entry) {
+    if (entry->kind != KindFile || !ComposeWorkPath(entry->name)) continue;
+    uint32_t bytes = 0;
+    FileHandle file = OpenForRead(setup.workPath);
+    if (file != NoFile) {
+      bytes = SeekToEnd(file);
+      CloseFile(file);
+    }
+    char line[96];
+    int length = entry->expectedCrc
+                     ? snprintf(line, sizeof line, "%-14s %10lu  %08lX\r\n", entry->name,
+                                static_cast<unsigned long>(bytes), static_cast<unsigned long>(entry->expectedCrc))
+                     : snprintf(line, sizeof line, "%-14s %10lu  (uninstaller, not verified)\r\n", entry->name,
+                                static_cast<unsigned long>(bytes));
+    if (length > 0 && static_cast<size_t>(length) < sizeof line) AppendText(text, size, line);
+  }
+  ResetWorkPath();
+  return static_cast<uint32_t>(strlen(text));
+}
+
+static void CompleteInstall() {
+  char* record = reinterpret_cast<char*>(setup.chunk);
+  uint32_t length = ComposeInstallRecord(record, ChunkSize);
+  ComposeWorkPath(InstallRecordName);
+  setup.outputFile = CreateForWrite(setup.workPath);
+  if (setup.outputFile == NoFile) {
+    FailStep(CreateText, setup.workPath, MB_OK);
+    return;
+  }
+  if (WriteBlock(setup.outputFile, record, length) != static_cast<long>(length)) {
+    FailStep(WriteText, setup.workPath, MB_ICONWARNING);
+    return;
+  }
+  CloseStepHandles();
+  WriteUninstallEntry();
+  CreateProgramGroup();
+  WriteSettingsInt("AllUsers", setup.allUsers);
+  ShowArrowCursor();
+  if (setup.installing) {
+    SetControlText(IDC_EXIT_OPEN, "&Open");
+    setup.openAvailable = true;
+    setup.installed = true;
+    setup.installing = false;
+    setup.installedThisRun = true;
+    UpdateControlState();
+    FocusControl(IDC_EXIT_OPEN);
+  }
+}
+
+void InstallStep() {
+  ++stepsRun;
+  if (setup.cursor == ManifestEnd()) {
+    CompleteInstall();
+    return;
+  }
+  if (setup.cursor->kind != KindFile) {
+    ++setup.cursor;
+    PumpAndContinue();
+    return;
+  }
+  if (setup.lzHandle == NoLz && !OpenRow()) return;
+  CopyChunk();
+}

@@ -1,0 +1,54 @@
+// The main dialog as the installation engine and the removal see it: its window, message boxes
+// owned by it, control texts and states, the posted step command and the queue drain. Every call
+// is harmless while no dialog exists (tests run the engine without one).
+#include "platform/platform.h"
+
+static HWND mainDialog;
+
+void SetDialogWindow(HWND dialog) { mainDialog = dialog; }
+
+HWND DialogWindow() { return mainDialog; }
+
+int ShowMessage(const char* text, const char* caption, unsigned style) {
+  return MessageBoxA(mainDialog, text, caption, style);
+}
+
+int ShowOwnerlessMessage(const char* text, const char* caption, unsigned style) {
+  return MessageBoxA(nullptr, text, caption, style);
+}
+
+static HWND ControlOf(int id) { return mainDialog ? GetDlgItem(mainDialog, id) : nullptr; }
+
+void SetControlText(int id, const char* text) {
+  if (HWND control = ControlOf(id)) SetWindowTextA(control, text);
+}
+
+void EnableControl(int id, bool enable) {
+  if (HWND control = ControlOf(id)) EnableWindow(control, enable ? TRUE : FALSE);
+}
+
+bool ControlIsEnabled(int id) {
+  HWND control = ControlOf(id);
+  return control && IsWindowEnabled(control);
+}
+
+void FocusControl(int id) {
+  if (HWND control = ControlOf(id))
+    SendMessageA(mainDialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(control), TRUE);
+}
+
+void PostStepCommand() {
+  if (mainDialog) PostMessageA(mainDialog, WM_COMMAND, MAKEWPARAM(1, 0), 0);
+}
+
+// The dialog manager's keyboard handling is deliberately not applied: Enter and Escape must not
+// turn into commands while an installation runs.
+void DrainMessages() {
+  MSG message;
+  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+}
+
+void ShowArrowCursor() { SetCursor(LoadCursorA(nullptr, IDC_ARROW)); }

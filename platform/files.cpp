@@ -1,0 +1,106 @@
+// Files, directories and file-name services of KERNEL32 for the installation engine and removal:
+// opening, creating, reading, writing, renaming, the OF_PARSE qualifier, the OEM/ANSI conversions
+// and the double-byte aware character step.
+#include "platform/platform.h"
+#include <cstring>
+
+static FileHandle HandleOf(HANDLE handle) {
+  return handle == INVALID_HANDLE_VALUE ? NoFile : reinterpret_cast<FileHandle>(handle);
+}
+
+static HANDLE Win32HandleOf(FileHandle file) { return reinterpret_cast<HANDLE>(file); }
+
+FileHandle OpenForRead(const char* path) {
+  return HandleOf(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+}
+
+FileHandle OpenUnshared(const char* path) {
+  return HandleOf(CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN,
+                              nullptr));
+}
+
+FileHandle CreateForWrite(const char* path) {
+  return HandleOf(CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+}
+
+FileHandle CreateNewForWrite(const char* path) {
+  return HandleOf(CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                              nullptr));
+}
+
+bool FileIsPresent(const char* path) {
+  FileHandle file = OpenForRead(path);
+  if (file == NoFile) return false;
+  CloseFile(file);
+  return true;
+}
+
+long ReadBlock(FileHandle file, void* buffer, uint32_t count) {
+  DWORD done = 0;
+  if (file == NoFile || !ReadFile(Win32HandleOf(file), buffer, count, &done, nullptr)) return -1;
+  return static_cast<long>(done);
+}
+
+long WriteBlock(FileHandle file, const void* buffer, uint32_t count) {
+  DWORD done = 0;
+  if (file == NoFile || !WriteFile(Win32HandleOf(file), buffer, count, &done, nullptr)) return -1;
+  return static_cast<long>(done);
+}
+
+uint32_t SeekToEnd(FileHandle file) {
+  DWORD end = SetFilePointer(Win32HandleOf(file), 0, nullptr, FILE_END);
+  return end == INVALID_SET_FILE_POINTER ? 0 : end;
+}
+
+void CloseFile(FileHandle file) {
+  if (file != NoFile) CloseHandle(Win32HandleOf(file));
+}
+
+bool DeletePath(const char* path) { return DeleteFileA(path) != FALSE; }
+
+bool RenamePath(const char* from, const char* to) { return MoveFileA(from, to) != FALSE; }
+
+bool MakeDirectory(const char* path) { return CreateDirectoryA(path, nullptr) != FALSE; }
+
+bool RemoveEmptyDirectory(const char* path) { return RemoveDirectoryA(path) != FALSE; }
+
+// OFSTRUCT holds 128 bytes of path; a result that would not fit the caller's buffer counts as a
+// failed parse rather than a silently shortened root.
+bool ParseFileName(const char* name, char* oemResult, unsigned size) {
+  OFSTRUCT parsed = {};
+  parsed.cBytes = sizeof parsed;
+  if (size == 0) return false;
+  oemResult[0] = '\0';
+  if (OpenFile(name, &parsed, OF_PARSE) == HFILE_ERROR) return false;
+  return CopyText(oemResult, size, parsed.szPathName);
+}
+
+// The conversions take a character count, not a terminated text: convert only up to the
+// terminator (or what fits) and terminate the result here.
+void ConvertOemToAnsi(const char* oem, char* ansi, unsigned size) {
+  if (size == 0) return;
+  DWORD length = static_cast<DWORD>(strnlen(oem, size - 1));
+  if (length != 0 && !OemToCharBuffA(oem, ansi, length)) length = 0;
+  ansi[length] = '\0';
+}
+
+void ConvertAnsiToOem(const char* ansi, char* oem, unsigned size) {
+  if (size == 0) return;
+  DWORD length = static_cast<DWORD>(strnlen(ansi, size - 1));
+  if (length != 0 && !CharToOemBuffA(ansi, oem, length)) length = 0;
+  oem[length] = '\0';
+}
+
+const char* NextCharacter(const char* text) { return CharNextA(text); }
+
+void UpperCaseText(char* text) { CharUpperA(text); }
+
+uint32_t TempFolderPath(char* buffer, uint32_t size) { return GetTempPathA(size, buffer); }
+
+uint16_t LocalMilliseconds() {
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  return now.wMilliseconds;
+}

@@ -1,0 +1,30 @@
+// The LZ32 reader: expands files in the SZDD format of the compress utility and passes any other
+// file through unchanged. Readers sit on handles opened by platform/files.cpp.
+#include "platform/platform.h"
+#include <lzexpand.h>
+
+// LZ32 takes the 32-bit HFILE form of a file handle; on Win32 the two are the same value.
+static HFILE HfileOf(FileHandle file) { return static_cast<HFILE>(file); }
+
+LzHandle OpenLzReader(FileHandle file) {
+  if (file == NoFile) return LZERROR_BADINHANDLE;
+  return LZInit(HfileOf(file));
+}
+
+long ReadLz(LzHandle reader, void* buffer, uint32_t count) {
+  return LZRead(reader, static_cast<char*>(buffer), static_cast<INT>(count));
+}
+
+long SeekLz(LzHandle reader, long offset, int origin) { return LZSeek(reader, offset, origin); }
+
+// LZCopy copies from the reader's current position; callers have usually just sought to the end
+// to learn the expanded size, and the whole content is wanted, so start from the beginning.
+long CopyLz(LzHandle reader, FileHandle destination) {
+  long rewound = LZSeek(reader, 0, 0);
+  if (rewound < 0) return rewound;
+  return LZCopy(reader, HfileOf(destination));
+}
+
+void CloseLz(LzHandle reader) {
+  if (reader >= 0) LZClose(reader);
+}

@@ -1,0 +1,233 @@
+// The driver's side of the installer's user interface: process start and end, the dialog's
+// controls read and clicked from another process, and the installer's message boxes.
+#include "tests/e2e/driver.h"
+
+#include "tests/e2e/machine_state.h"
+#include "tests/wine/wine_test_support.h"
+
+namespace {
+
+constexpr UINT SendTimeoutMs = 5000;
+
+std::string DirectoryOf(const std::string& path) {
+  size_t slash = path.find_last_of('\\');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+struct DialogSearch {
+  DWORD processId;
+  HWND found;
+};
+
+BOOL CALLBACK FindDialogWindow(HWND window, LPARAM data) {
+  auto* search = reinterpret_cast<DialogSearch*>(data);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  char title[64] = {};
+  GetWindowTextA(window, title, sizeof title);
+  if (owner == search->processId && lstrcmpA(title, DialogTitle) == 0) {
+    search->found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+struct BoxSearch {
+  DWORD processId;
+  HWND dialog;
+  HWND found;
+};
+
+BOOL CALLBACK FindBoxWindow(HWND window, LPARAM data) {
+  auto* search = reinterpret_cast<BoxSearch*>(data);
+  if (window == search->dialog || !IsWindowVisible(window)) return TRUE;
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  char cls[16] = {};
+  GetClassNameA(window, cls, sizeof cls);
+  if (owner == search->processId && lstrcmpA(cls, "#32770") == 0) {
+    search->found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+std::string WindowText(HWND window) {
+  char text[1024] = {};
+  DWORD_PTR copied = 0;
+  if (!window) return std::string();
+  if (!SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
+                           SMTO_ABORTIFHUNG, SendTimeoutMs, &copied))
+    return std::string();
+  return std::string(text, copied < sizeof text ? copied : sizeof text - 1);
+}
+
+}  // namespace
+
+bool CopyToPath(const std::string& from, const std::string& to) {
+  std::string dir = DirectoryOf(to);
+  if (!dir.empty() && !MakeDirectories(dir)) return false;
+  return CopyFileA(from.c_str(), to.c_str(), FALSE) != 0;
+}
+
+bool PlaceInstaller(const std::string& windowsPath) {
+  return CopyToPath(WindowsPathOf(QUORVEL_SETUP_EXE), windowsPath);
+}
+
+bool LaunchSetup(SetupProcess& setup, const std::string& exePath, const std::string& currentDir) {
+  std::string dir = currentDir.empty() ? DirectoryOf(exePath) : currentDir;
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info = {};
+  if (!CreateProcessA(exePath.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr,
+                      dir.empty() ? nullptr : dir.c_str(), &startup, &info))
+    return false;
+  setup.process = info.hProcess;
+  setup.thread = info.hThread;
+  setup.processId = info.dwProcessId;
+  setup.threadId = info.dwThreadId;
+  setup.exePath = exePath;
+  setup.dialog = nullptr;
+  return true;
+}
+
+bool WaitForDialog(SetupProcess& setup, DWORD timeoutMs) {
+  return WaitUntil(
+      [&] {
+        DialogSearch search = {setup.processId, nullptr};
+        EnumWindows(FindDialogWindow, reinterpret_cast<LPARAM>(&search));
+        setup.dialog = search.found;
+        return setup.dialog != nullptr && IsWindowVisible(setup.dialog);
+      },
+      timeoutMs);
+}
+
+bool StartSetup(SetupProcess& setup, const std::string& exePath, const std::string& currentDir) {
+  return LaunchSetup(setup, exePath, currentDir) && WaitForDialog(setup);
+}
+
+void EndSetup(SetupProcess& setup) {
+  if (setup.process) {
+    if (WaitForSingleObject(setup.process, 0) == WAIT_TIMEOUT) TerminateProcess(setup.process, 1);
+    CloseHandle(setup.process);
+  }
+  if (setup.thread) CloseHandle(setup.thread);
+  setup = SetupProcess();
+}
+
+std::string ControlText(const SetupProcess& setup, int id) {
+  return WindowText(GetDlgItem(setup.dialog, id));
+}
+
+bool ControlEnabled(const SetupProcess& setup, int id) {
+  HWND control = GetDlgItem(setup.dialog, id);
+  return control && IsWindowEnabled(control);
+}
+
+int FocusedControlId(const SetupProcess& setup) {
+  GUITHREADINFO info = {};
+  info.cbSize = sizeof info;
+  if (!GetGUIThreadInfo(setup.threadId, &info) || !info.hwndFocus) return 0;
+  HWND focus = info.hwndFocus;
+  // The edit box inside the group combo box stands for the combo box.
+  while (focus && GetParent(focus) && GetParent(focus) != setup.dialog) focus = GetParent(focus);
+  return focus ? GetDlgCtrlID(focus) : 0;
+}
+
+bool WaitForFocus(const SetupProcess& setup, int id, DWORD timeoutMs) {
+  return WaitUntil([&] { return FocusedControlId(setup) == id; }, timeoutMs);
+}
+
+void ClickButton(const SetupProcess& setup, int id) {
+  PostMessageA(GetDlgItem(setup.dialog, id), BM_CLICK, 0, 0);
+}
+
+void TypeText(const SetupProcess& setup, int id, const std::string& text) {
+  HWND control = GetDlgItem(setup.dialog, id);
+  HWND edit = FindWindowExA(control, nullptr, "Edit", nullptr);
+  DWORD_PTR result = 0;
+  SendMessageTimeoutA(edit ? edit : control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
+                      SMTO_ABORTIFHUNG, SendTimeoutMs, &result);
+}
+
+void CloseDialogWindow(const SetupProcess& setup) { PostMessageA(setup.dialog, WM_CLOSE, 0, 0); }
+
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs, DWORD pollMs) {
+  DWORD start = GetTickCount();
+  for (;;) {
+    if (condition()) return true;
+    if (GetTickCount() - start >= timeoutMs) return false;
+    Sleep(pollMs);
+  }
+}
+
+bool WaitForControlText(const SetupProcess& setup, int id, const std::string& text, DWORD timeoutMs) {
+  return WaitUntil([&] { return ControlText(setup, id) == text; }, timeoutMs);
+}
+
+bool FindMessageBox(const SetupProcess& setup, MessageBoxSeen& box) {
+  BoxSearch search = {setup.processId, setup.dialog, nullptr};
+  EnumWindows(FindBoxWindow, reinterpret_cast<LPARAM>(&search));
+  if (!search.found) return false;
+  box.window = search.found;
+  char caption[512] = {};
+  GetWindowTextA(search.found, caption, sizeof caption);
+  box.caption = caption;
+  box.text = WindowText(GetDlgItem(search.found, 0xFFFF));
+  return true;
+}
+
+bool WaitForMessageBox(const SetupProcess& setup, MessageBoxSeen& box, DWORD timeoutMs) {
+  return WaitUntil([&] { return FindMessageBox(setup, box); }, timeoutMs);
+}
+
+void AnswerMessageBox(const MessageBoxSeen& box, int button) {
+  HWND control = GetDlgItem(box.window, button);
+  if (control) PostMessageA(control, BM_CLICK, 0, 0);
+  else PostMessageA(box.window, WM_COMMAND, button, 0);
+}
+
+bool WaitForExit(SetupProcess& setup, DWORD timeoutMs, DWORD* exitCode) {
+  if (WaitForSingleObject(setup.process, timeoutMs) != WAIT_OBJECT_0) return false;
+  DWORD code = STILL_ACTIVE;
+  GetExitCodeProcess(setup.process, &code);
+  if (exitCode) *exitCode = code;
+  return true;
+}
+
+InstallEnd RunInstallation(const SetupProcess& setup, MessageBoxSeen& box, DWORD timeoutMs) {
+  ClickButton(setup, IDOK);
+  InstallEnd end = KindInstallTimedOut;
+  WaitUntil(
+      [&] {
+        if (FindMessageBox(setup, box)) end = KindInstallMessage;
+        else if (ControlText(setup, IDCANCEL) == "&Open" && !ControlEnabled(setup, IDOK))
+          end = KindInstallCompleted;
+        return end != KindInstallTimedOut;
+      },
+      timeoutMs, 10);
+  return end;
+}
+
+bool StopInstallationWhen(const SetupProcess& setup, const std::function<bool()>& reached,
+                          DWORD timeoutMs) {
+  ClickButton(setup, IDOK);
+  DWORD start = GetTickCount();
+  DWORD lastLook = start;
+  while (GetTickCount() - start < timeoutMs) {
+    if (SuspendThread(setup.thread) == static_cast<DWORD>(-1)) return false;
+    bool stop = reached();
+    if (stop) PostMessageA(GetDlgItem(setup.dialog, IDCANCEL), BM_CLICK, 0, 0);
+    ResumeThread(setup.thread);
+    if (stop) return true;
+    if (WaitForSingleObject(setup.process, 0) != WAIT_TIMEOUT) return false;
+    if (GetTickCount() - lastLook >= 200) {
+      // An installation that completed or failed before the moment came will never reach it.
+      MessageBoxSeen box;
+      if (ControlText(setup, IDCANCEL) == "&Open" || FindMessageBox(setup, box)) return false;
+      lastLook = GetTickCount();
+    }
+    Sleep(0);
+  }
+  return false;
+}

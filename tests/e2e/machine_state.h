@@ -1,0 +1,55 @@
+// What the installer leaves on the machine, read from the test's own process in the same Wine
+// prefix: files and their CRC-32, registry values, the settings file, shortcuts, snapshots of the
+// drive and the registry, and where the payload lies inside the installer's file.
+#pragma once
+#include <windows.h>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+constexpr const char* DefaultInstallFolder = "C:\\Program Files\\xan";
+constexpr const char* UninstallKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quorvel";
+constexpr const char* IniName = "kavri.ini";
+
+bool FileExists(const std::string& path);
+bool DirectoryExists(const std::string& path);
+// -1 when the file is missing.
+int64_t FileSize(const std::string& path);
+bool ReadWholeFile(const std::string& path, std::string& bytes);
+bool WriteWholeFile(const std::string& path, const std::string& bytes);
+bool MakeDirectories(const std::string& path);
+
+uint32_t Crc32(const std::string& bytes);
+// False when the file cannot be read.
+bool FileCrc32(const std::string& path, uint32_t& crc);
+
+bool RegistryKeyExists(HKEY root, const std::string& subkey);
+// False when the value is missing or not of that type.
+bool ReadRegistryString(HKEY root, const std::string& subkey, const char* name, std::string& value);
+bool ReadRegistryDword(HKEY root, const std::string& subkey, const char* name, DWORD& value);
+
+// The value of section/key in kavri.ini, or "<missing>".
+std::string SettingsValue(const char* section, const char* key);
+
+std::string SpecialFolder(int csidl);
+// The target path stored in a shell link, or "" when it cannot be loaded.
+std::string ShortcutTarget(const std::string& linkPath);
+
+// Every file and directory below root (full paths, directories ending in "\"), sorted.
+std::vector<std::string> ListTree(const std::string& root);
+// Every key and value below a registry key, one line each ("key" or "key: name = type data"), sorted.
+std::vector<std::string> ListRegistry(HKEY root, const std::string& subkey);
+// Lines of `after` that are not in `before`, and lines of `before` missing from `after`, marked + / -.
+std::vector<std::string> Differences(const std::vector<std::string>& before,
+                                     const std::vector<std::string>& after);
+
+// Self-delete scripts ("xan*.bat") present in the temporary folder.
+std::vector<std::string> TempScripts();
+
+// Position in the file and size of a resource of type 256 in an executable, found by walking its
+// PE headers and resource directory.
+struct ResourceSpan {
+  uint32_t position = 0;
+  uint32_t size = 0;
+};
+bool FindPayloadResource(const std::string& exeBytes, int id, ResourceSpan& span);

@@ -1,0 +1,119 @@
+// Shared end-to-end steps and checks; see scenario.h.
+#include "tests/e2e/scenario.h"
+
+#include <gtest/gtest.h>
+#include <shlobj.h>
+
+#include "payload_constants.h"
+#include "resource_ids.h"
+#include "tests/wine/wine_test_support.h"
+
+const PayloadFacts& Payload() {
+  static PayloadFacts facts;
+  if (facts.installer.empty()) {
+    ReadWholeFile(WindowsPathOf(QUORVEL_SETUP_EXE), facts.installer);
+    ResourceSpan span;
+    if (FindPayloadResource(facts.installer, 2000, span)) facts.copySize = span.position;
+    if (FindPayloadResource(facts.installer, 2001, span)) facts.kavri0Data = span.position;
+  }
+  return facts;
+}
+
+std::string InFolder(const std::string& folder, const char* name) {
+  std::string path = folder;
+  if (path.empty() || path.back() != '\\') path += '\\';
+  return path + name;
+}
+
+std::string ProgramGroupFolder() { return SpecialFolder(CSIDL_COMMON_PROGRAMS) + "\\Statorix"; }
+
+bool InstallInto(const SetupProcess& setup, const std::string& folder) {
+  if (folder != DefaultInstallFolder) TypeText(setup, IDC_FOLDER, folder);
+  MessageBoxSeen box;
+  InstallEnd end = RunInstallation(setup, box);
+  EXPECT_EQ(end, KindInstallCompleted) << "message box \"" << box.caption << "\": " << box.text;
+  return end == KindInstallCompleted;
+}
+
+void ExpectInstalledFiles(const std::string& folder) {
+  struct Expected {
+    const char* name;
+    int64_t size;
+    uint32_t crc;
+  };
+  const Expected files[] = {
+      {"Kavri1.DAT", PayloadSizeKavri1, PayloadCrcKavri1},
+      {"Kavri0.DAT", PayloadSizeKavri0, PayloadCrcKavri0},
+      {"Kavri.exe", PayloadExpandedSizeViewer, PayloadCrcViewer},
+  };
+  for (const Expected& file : files) {
+    std::string path = InFolder(folder, file.name);
+    uint32_t crc = 0;
+    EXPECT_EQ(FileSize(path), file.size) << path;
+    EXPECT_TRUE(FileCrc32(path, crc)) << path;
+    EXPECT_EQ(crc, file.crc) << path;
+  }
+  std::string copy = InFolder(folder, "kavriset.exe");
+  ASSERT_NE(Payload().copySize, 0u);
+  EXPECT_EQ(FileSize(copy), static_cast<int64_t>(Payload().copySize)) << copy;
+  std::string copyBytes;
+  ASSERT_TRUE(ReadWholeFile(copy, copyBytes));
+  // Only the headers are patched; everything after them is the installer's own bytes.
+  const size_t headers = 1024;
+  EXPECT_TRUE(copyBytes.size() > headers &&
+              copyBytes.compare(headers, std::string::npos, Payload().installer, headers,
+                                copyBytes.size() - headers) == 0)
+      << "the uninstaller copy differs from the installer after its headers";
+  EXPECT_TRUE(FileExists(InFolder(folder, "KavriL.dat")));
+  EXPECT_FALSE(FileExists(InFolder(folder, "Kavri.ex_"))) << "the expansion's temporary file stayed";
+}
+
+void ExpectRegistration(const std::string& folder) {
+  std::string text;
+  DWORD number = 0;
+  EXPECT_TRUE(ReadRegistryString(HKEY_LOCAL_MACHINE, UninstallKey, "DisplayName", text));
+  EXPECT_EQ(text, "Quorvel");
+  EXPECT_TRUE(ReadRegistryString(HKEY_LOCAL_MACHINE, UninstallKey, "UninstallString", text));
+  EXPECT_EQ(text, InFolder(folder, "kavriset.exe"));
+  EXPECT_TRUE(ReadRegistryString(HKEY_LOCAL_MACHINE, UninstallKey, "InstallLocation", text));
+  EXPECT_EQ(text, folder);
+  EXPECT_TRUE(ReadRegistryString(HKEY_LOCAL_MACHINE, UninstallKey, "Publisher", text));
+  EXPECT_EQ(text, "Norvane");
+  EXPECT_TRUE(ReadRegistryDword(HKEY_LOCAL_MACHINE, UninstallKey, "VersionMajor", number));
+  EXPECT_EQ(number, 1u);
+  EXPECT_TRUE(ReadRegistryDword(HKEY_LOCAL_MACHINE, UninstallKey, "VersionMinor", number));
+  EXPECT_EQ(number, 740u);
+
+  EXPECT_EQ(SettingsValue("Installed", "Group"), "Statorix");
+  EXPECT_EQ(SettingsValue("Installed", "Folder"), folder);
+  EXPECT_EQ(SettingsValue("Installed", "AllUsers"), "1");
+
+  std::string link = ProgramGroupFolder() + "\\Quorvel.lnk";
+  ASSERT_TRUE(FileExists(link)) << link;
+  EXPECT_STRCASEEQ(ShortcutTarget(link).c_str(), InFolder(folder, "Kavri.exe").c_str());
+}
+
+void ExpectCompletedDialog(const SetupProcess& setup) {
+  EXPECT_EQ(ControlText(setup, IDC_EXIT_OPEN), "&Open");
+  EXPECT_EQ(ControlText(setup, IDC_STATUS), "Installed");
+  EXPECT_FALSE(ControlEnabled(setup, IDC_INSTALL));
+  EXPECT_TRUE(ControlEnabled(setup, IDC_UNINSTALL));
+  EXPECT_FALSE(ControlEnabled(setup, IDC_FOLDER));
+  EXPECT_FALSE(ControlEnabled(setup, IDC_GROUP));
+}
+
+void ExpectStoppedDialog(const SetupProcess& setup) {
+  EXPECT_EQ(ControlText(setup, IDC_STATUS), "Partially Installed");
+  EXPECT_EQ(ControlText(setup, IDC_EXIT_OPEN), "E&xit");
+  EXPECT_TRUE(ControlEnabled(setup, IDC_INSTALL));
+  EXPECT_TRUE(ControlEnabled(setup, IDC_UNINSTALL));
+  EXPECT_TRUE(ControlEnabled(setup, IDC_EXIT_OPEN));
+  EXPECT_FALSE(ControlEnabled(setup, IDC_FOLDER));
+}
+
+void ExitSetup(SetupProcess& setup) {
+  ClickButton(setup, IDC_EXIT_OPEN);
+  DWORD code = STILL_ACTIVE;
+  EXPECT_TRUE(WaitForExit(setup, ShortWaitMs, &code)) << "the installer did not end";
+  EXPECT_EQ(code, 0u);
+}

@@ -1,0 +1,36 @@
+// Steps that several end-to-end suites share: the payload's expected files, a complete
+// installation into a folder, and the checks of what a complete installation leaves behind.
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "tests/e2e/driver.h"
+#include "tests/e2e/machine_state.h"
+
+// What this build's installer carries, read from its file and from the generated constants.
+struct PayloadFacts {
+  std::string installer;   // the installer's bytes
+  uint32_t copySize = 0;   // position of resource 2000's data: the uninstaller copy's length
+  uint32_t kavri0Data = 0; // position of resource 2001's data (Kavri0.DAT)
+};
+const PayloadFacts& Payload();
+
+// The folder with a trailing backslash, then the name.
+std::string InFolder(const std::string& folder, const char* name);
+std::string ProgramGroupFolder();
+
+// Types the folder (unless it is the default), installs and waits for completion. Leaves the
+// installer running with button 2 reading "&Open". Records a test failure when it does not complete.
+bool InstallInto(const SetupProcess& setup, const std::string& folder);
+
+// The four files with their sizes and CRC-32s, the marker, no temporary "_" file left.
+void ExpectInstalledFiles(const std::string& folder);
+// The uninstall key, kavri.ini [Installed] and the Start-menu shortcut.
+void ExpectRegistration(const std::string& folder);
+// Dialog state after an installation completed in this run.
+void ExpectCompletedDialog(const SetupProcess& setup);
+// Dialog state after an installation was stopped before completing.
+void ExpectStoppedDialog(const SetupProcess& setup);
+
+// Button 2 is Exit: press it and expect the process to end with exit code 0.
+void ExitSetup(SetupProcess& setup);

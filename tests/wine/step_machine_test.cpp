@@ -1,0 +1,203 @@
+// The step machine run without a dialog against the real built installer, mapped as the program's
+// own image: a whole installation step by step, its failures with their one message each, and a
+// stop followed by a fresh start.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <string>
+#include "app/main_dialog.h"
+#include "install/crc32.h"
+#include "install/self_copy.h"
+#include "install/setup_state.h"
+#include "install/step_machine.h"
+#include "payload_constants.h"
+#include "platform/image.h"
+#include "tests/wine/installer_image.h"
+#include "tests/wine/wine_test_support.h"
+
+namespace {
+
+class StepMachine : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetSetupState();
+    SetCurrentDirectoryA("C:\\");
+    installer = WindowsPathOf(QUORVEL_SETUP_EXE);
+    file = ReadWholeFile(installer);
+    ASSERT_GT(file.size(), 8192u);
+    image = MapImageFile(file);
+    SetOwnImage(image.data());
+    UseProgramFile(installer);
+    InspectOwnImage();
+    ASSERT_TRUE(setup.payloadPresent);
+    CopyText(setup.folder, "C:\\Pub");
+    CopyText(setup.groupName, "Statorix");
+    CopyText(setup.uninstallKeyPath, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quorvel");
+    stepsRun = 0;
+  }
+  void TearDown() override { SetOwnImage(nullptr); }
+
+  void UseProgramFile(const std::string& path) { CopyText(setup.ownPath, path.c_str()); }
+
+  // The program file as a copy on C:, changed by `edit`, so failures of the source can be made.
+  void UseEditedProgramFile(void (*edit)(std::vector<unsigned char>&, uint32_t payload)) {
+    std::vector<unsigned char> edited = file;
+    edit(edited, PayloadPosition(2000));
+    ASSERT_TRUE(WriteWholeFile("C:\\setup-copy.exe", edited.data(), edited.size()));
+    UseProgramFile("C:\\setup-copy.exe");
+  }
+
+  uint32_t PayloadPosition(uint16_t id) {
+    uint32_t rva = 0, size = 0;
+    EXPECT_TRUE(FindResourceInImage(image.data(), id, 256, &rva, &size));
+    return rva - setup.rvaToFileDelta;
+  }
+  uint32_t PayloadSize(uint16_t id) {
+    uint32_t rva = 0, size = 0;
+    EXPECT_TRUE(FindResourceInImage(image.data(), id, 256, &rva, &size));
+    return size;
+  }
+
+  // Runs StartInstall and then the posted steps as the dialog would, until the machine stops.
+  void RunInstallation() {
+    StartInstall();
+    for (int guard = 0; setup.installing && guard < 100000; ++guard) InstallStep();
+  }
+
+  static uint32_t StepsFor(uint32_t bytes) { return bytes / ChunkSize + 1; }
+
+  std::string installer;
+  std::vector<unsigned char> file, image;
+};
+
+uint32_t CrcOf(const std::vector<unsigned char>& data) {
+  return ~Crc32Update(Crc32Polynomial, 0xFFFFFFFFu, data.data(), data.size());
+}
+
+TEST_F(StepMachine, InstallsEveryFileVerifiedInTheExpectedNumberOfSteps) {
+  MessageBoxAnswerer unexpected(IDCANCEL, 5000);
+  RunInstallation();
+  EXPECT_FALSE(unexpected.Wait()) << unexpected.caption << ": " << unexpected.text;
+  EXPECT_FALSE(setup.installing);
+  EXPECT_TRUE(setup.installed);
+  EXPECT_TRUE(setup.openAvailable);
+  EXPECT_TRUE(setup.installedThisRun);
+  EXPECT_TRUE(setup.partiallyInstalled);
+  EXPECT_EQ(NoLz, setup.lzHandle);
+  EXPECT_EQ(NoFile, setup.outputFile);
+
+  const uint32_t copyLength = PayloadPosition(2000);
+  // The copy, the later file, three payload files, the shortcut row and the completion.
+  EXPECT_EQ(StepsFor(copyLength) + 1 + StepsFor(PayloadSize(2000)) + StepsFor(PayloadSize(2001)) +
+                StepsFor(PayloadSize(2002)) + 1 + 1,
+            stepsRun);
+
+  std::vector<unsigned char> copy = ReadWholeFile("C:\\Pub\\kavriset.exe");
+  EXPECT_EQ(copyLength, copy.size());
+  EXPECT_EQ(0, memcmp(copy.data() + 4096, file.data() + 4096, copy.size() - 4096));  // past the header
+  EXPECT_STREQ("C:\\Pub\\kavriset.exe", setup.uninstallerPath);
+
+  std::vector<unsigned char> data1 = ReadWholeFile("C:\\Pub\\Kavri1.DAT");
+  std::vector<unsigned char> data0 = ReadWholeFile("C:\\Pub\\Kavri0.DAT");
+  std::vector<unsigned char> viewer = ReadWholeFile("C:\\Pub\\Kavri.exe");
+  EXPECT_EQ(PayloadSizeKavri1, data1.size());
+  EXPECT_EQ(PayloadSizeKavri0, data0.size());
+  EXPECT_EQ(PayloadExpandedSizeViewer, viewer.size());
+  EXPECT_EQ(PayloadCrcKavri1, CrcOf(data1));
+  EXPECT_EQ(PayloadCrcKavri0, CrcOf(data0));
+  EXPECT_EQ(PayloadCrcViewer, CrcOf(viewer));
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA("C:\\Pub\\Kavri.ex_"));
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA("C:\\Pub\\KavriV.ini"));
+  EXPECT_EQ(copyLength + PayloadSizeKavri1 + PayloadSizeKavri0 + PayloadExpandedSizeViewer, setup.bytesDone);
+
+  std::vector<unsigned char> record = ReadWholeFile("C:\\Pub\\KavriL.dat");
+  std::string text(record.begin(), record.end());
+  EXPECT_NE(std::string::npos, text.find("Quorvel 1.740 installed by Quorvel Setup")) << text;
+  EXPECT_NE(std::string::npos, text.find("C:\\Pub")) << text;
+  EXPECT_NE(std::string::npos, text.find("Kavri.exe")) << text;
+
+  HKEY key = nullptr;  // completion registered the installation after writing the record
+  EXPECT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE,
+                                         "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quorvel", 0,
+                                         KEY_READ, &key));
+  if (key) RegCloseKey(key);
+}
+
+TEST_F(StepMachine, ProgramFileEndingEarlyIsIncompleteAndKeepsThePartialFile) {
+  UseEditedProgramFile([](std::vector<unsigned char>& data, uint32_t payload) {
+    data.resize(payload + PayloadSizeKavri1 / 2);  // inside resource 2000's data
+  });
+  MessageBoxAnswerer answer(IDOK);
+  RunInstallation();
+  ASSERT_TRUE(answer.Wait());
+  EXPECT_EQ("Your data file is incomplete.\nPlease download the publication again.", answer.text);
+  EXPECT_EQ("C:\\setup-copy.exe", answer.caption);
+  EXPECT_FALSE(setup.installing);
+  EXPECT_FALSE(setup.installed);
+  EXPECT_TRUE(setup.partiallyInstalled);
+  EXPECT_EQ(NoLz, setup.lzHandle);
+  EXPECT_EQ(NoFile, setup.outputFile);
+  EXPECT_EQ(PayloadSizeKavri1 / 2, ReadWholeFile("C:\\Pub\\Kavri1.DAT").size());
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA("C:\\Pub\\KavriL.dat"));
+}
+
+TEST_F(StepMachine, DamagedPayloadFailsTheIntegrityTest) {
+  UseEditedProgramFile([](std::vector<unsigned char>& data, uint32_t payload) { data[payload + PayloadSizeKavri1 / 2] ^= 0x04; });
+  MessageBoxAnswerer answer(IDOK);
+  RunInstallation();
+  ASSERT_TRUE(answer.Wait());
+  EXPECT_EQ("Integrity test failed, obtain a new copy of the publication", answer.text);
+  EXPECT_EQ("C:\\Pub\\Kavri1.DAT", answer.caption);
+  EXPECT_FALSE(setup.installing);
+  EXPECT_EQ(NoFile, setup.outputFile);
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA("C:\\Pub\\Kavri0.DAT"));
+}
+
+TEST_F(StepMachine, DestinationThatCannotBeCreatedIsReportedWithItsPath) {
+  CreateDirectoryA("C:\\Pub", nullptr);
+  ASSERT_TRUE(CreateDirectoryA("C:\\Pub\\Kavri0.DAT", nullptr));
+  MessageBoxAnswerer answer(IDOK);
+  RunInstallation();
+  ASSERT_TRUE(answer.Wait());
+  EXPECT_EQ("Unable to create this file", answer.text);
+  EXPECT_EQ("C:\\Pub\\Kavri0.DAT", answer.caption);
+  EXPECT_FALSE(setup.installing);
+  EXPECT_EQ(NoLz, setup.lzHandle);
+}
+
+TEST_F(StepMachine, TooLongFolderDoesNotStart) {
+  // 195 typed characters, 197 once the root "\\" is rebuilt as "C:\\".
+  std::string folder = "\\" + std::string(194, 'f');
+  CopyText(setup.folder, folder.c_str());
+  MessageBoxAnswerer answer(IDOK);
+  StartInstall();
+  ASSERT_TRUE(answer.Wait());
+  EXPECT_EQ("Please check the destination folder, use letters and digits without spaces", answer.text);
+  const std::string cut = "C:\\" + std::string(192, 'f');
+  EXPECT_EQ(cut, answer.caption);
+  EXPECT_EQ(cut, setup.folder);
+  EXPECT_FALSE(setup.installing);
+  EXPECT_FALSE(setup.partiallyInstalled);
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(cut.c_str()));
+}
+
+TEST_F(StepMachine, StopBetweenStepsThenInstallAgainFromTheFirstRow) {
+  StartInstall();
+  ASSERT_GT(PayloadSizeKavri1, ChunkSize);
+  const uint32_t intoFirstData = StepsFor(PayloadPosition(2000)) + 1 + 1;  // its first chunk copied
+  for (uint32_t i = 0; i < intoFirstData; ++i) InstallStep();
+  ASSERT_TRUE(setup.installing);
+  ASSERT_NE(NoLz, setup.lzHandle);
+  EXPECT_EQ(ChunkSize, ReadWholeFile("C:\\Pub\\Kavri1.DAT").size());
+  StopInstallation();
+  EXPECT_FALSE(setup.installing);
+  EXPECT_EQ(NoLz, setup.lzHandle);
+  EXPECT_EQ(NoFile, setup.outputFile);
+  EXPECT_TRUE(setup.partiallyInstalled);
+
+  RunInstallation();
+  EXPECT_TRUE(setup.installed);
+  EXPECT_EQ(PayloadCrcKavri1, CrcOf(ReadWholeFile("C:\\Pub\\Kavri1.DAT")));
+  EXPECT_EQ(PayloadPosition(2000), ReadWholeFile("C:\\Pub\\kavriset.exe").size());
+}
+
+}  // namespace
