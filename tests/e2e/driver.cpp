@@ -216,6 +216,10 @@ bool StopInstallationWhen(const SetupProcess& setup, const std::function<bool()>
   DWORD lastLook = start;
   while (GetTickCount() - start < timeoutMs) {
     if (SuspendThread(setup.thread) == static_cast<DWORD>(-1)) return false;
+    // Wine stops a thread asynchronously; asking for its context waits until it has stopped.
+    CONTEXT context = {};
+    context.ContextFlags = CONTEXT_CONTROL;
+    GetThreadContext(setup.thread, &context);
     bool stop = reached();
     if (stop) PostMessageA(GetDlgItem(setup.dialog, IDCANCEL), BM_CLICK, 0, 0);
     ResumeThread(setup.thread);
