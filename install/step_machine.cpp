@@ -2,7 +2,6 @@
 // file into the folder (the uninstaller copy first, header-patched), expansion of SZDD files,
 // verification, and the completion that writes the InstallRecord and registers the publication.
 #include "install/step_machine.h"
-#include <cstdio>
 #include <cstring>
 #include "app/main_dialog.h"
 #include "install/folder_rules.h"
@@ -220,13 +219,16 @@ static uint32_t ComposeInstallRecord(char* text, uint32_t size) {
       bytes = SeekToEnd(file);
       CloseFile(file);
     }
-    char line[96];
-    int length = entry->expectedCrc
-                     ? snprintf(line, sizeof line, "%-14s %10lu  %08lX\r\n", entry->name,
-                                static_cast<unsigned long>(bytes), static_cast<unsigned long>(entry->expectedCrc))
-                     : snprintf(line, sizeof line, "%-14s %10lu  (uninstaller, not verified)\r\n", entry->name,
-                                static_cast<unsigned long>(bytes));
-    if (length > 0 && static_cast<size_t>(length) < sizeof line) AppendText(text, size, line);
+    AppendText(text, size, entry->name);
+    AppendText(text, size, "  ");
+    AppendNumber(text, size, bytes);
+    if (entry->expectedCrc) {
+      AppendText(text, size, " bytes  CRC-32 ");
+      AppendNumber(text, size, entry->expectedCrc, 16, 8);
+      AppendText(text, size, "\r\n");
+    } else {
+      AppendText(text, size, " bytes  (the uninstaller, not verified)\r\n");
+    }
   }
   ResetWorkPath();
   return static_cast<uint32_t>(strlen(text));

@@ -1,7 +1,6 @@
 // The settings file "kavri.ini": group, folder and all-users choice in section "Installed", and
 // the one key of section "Settings" that uninstall removes.
 #include "registration/settings_file.h"
-#include <cstdio>
 #include "install/setup_state.h"
 
 static const char* const InstalledSection = "Installed";
@@ -11,9 +10,8 @@ uint16_t ReadSettingsInt(const char* key, uint16_t fallback) {
 }
 
 void WriteSettingsInt(const char* key, uint16_t value) {
-  char text[8];
-  int length = snprintf(text, sizeof text, "%u", static_cast<unsigned>(value));
-  if (length <= 0 || length >= static_cast<int>(sizeof text)) return;
+  char text[8] = "";
+  if (!AppendNumber(text, value)) return;
   WriteProfileText(SettingsFileName, InstalledSection, key, text);
 }
 
