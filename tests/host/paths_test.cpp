@@ -50,4 +50,26 @@ TEST(Paths, AppendPartTakesAtMostCountAndRejectsUnterminatedBuffer) {
   EXPECT_EQ(memcmp(full, "abcd", 4), 0);
 }
 
+TEST(Paths, AppendNumberPadsInBothBasesAndNeverCutsANumber) {
+  char buffer[16] = "";
+  EXPECT_TRUE(AppendNumber(buffer, 7u, 10, 3));
+  EXPECT_STREQ(buffer, "007");
+  EXPECT_TRUE(AppendNumber(buffer, 0u));
+  EXPECT_STREQ(buffer, "0070");
+  buffer[0] = '\0';
+  EXPECT_TRUE(AppendNumber(buffer, 0x9BFA813Eu, 16, 8));
+  EXPECT_STREQ(buffer, "9BFA813E");
+  buffer[0] = '\0';
+  EXPECT_TRUE(AppendNumber(buffer, 0xBEu, 16, 8));
+  EXPECT_STREQ(buffer, "000000BE");
+  buffer[0] = '\0';
+  EXPECT_TRUE(AppendNumber(buffer, 4294967295u));
+  EXPECT_STREQ(buffer, "4294967295");
+
+  char small[6] = "ab";
+  EXPECT_FALSE(AppendNumber(small, 1234u));  // would need 7 bytes with the NUL
+  EXPECT_STREQ(small, "ab");
+  EXPECT_FALSE(AppendNumber(small, 1u, 8));  // only decimal and hexadecimal
+}
+
 }  // namespace
