@@ -210,7 +210,7 @@ InstallEnd RunInstallation(const SetupProcess& setup, MessageBoxSeen& box, DWORD
 }
 
 bool StopInstallationWhen(const SetupProcess& setup, const std::function<bool()>& reached,
-                          DWORD timeoutMs) {
+                          DWORD timeoutMs, bool byClosing) {
   ClickButton(setup, IDOK);
   DWORD start = GetTickCount();
   DWORD lastLook = start;
@@ -221,7 +221,8 @@ bool StopInstallationWhen(const SetupProcess& setup, const std::function<bool()>
     context.ContextFlags = CONTEXT_CONTROL;
     GetThreadContext(setup.thread, &context);
     bool stop = reached();
-    if (stop) PostMessageA(GetDlgItem(setup.dialog, IDCANCEL), BM_CLICK, 0, 0);
+    if (stop && byClosing) PostMessageA(setup.dialog, WM_CLOSE, 0, 0);
+    else if (stop) PostMessageA(GetDlgItem(setup.dialog, IDCANCEL), BM_CLICK, 0, 0);
     ResumeThread(setup.thread);
     if (stop) return true;
     if (WaitForSingleObject(setup.process, 0) != WAIT_TIMEOUT) return false;

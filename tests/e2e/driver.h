@@ -72,6 +72,7 @@ InstallEnd RunInstallation(const SetupProcess& setup, MessageBoxSeen& box, DWORD
 
 // Presses Install, then holds the installer's thread still between observations until `reached`
 // is true and posts Exit while it is held, so the stop lands at the step that was observed.
+// With `byClosing` it posts WM_CLOSE to the dialog instead, as the close box does.
 // False when the installation ended (or timed out) before `reached` became true.
 bool StopInstallationWhen(const SetupProcess& setup, const std::function<bool()>& reached,
-                          DWORD timeoutMs = LongWaitMs);
+                          DWORD timeoutMs = LongWaitMs, bool byClosing = false);

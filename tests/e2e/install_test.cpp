@@ -107,10 +107,8 @@ INSTANTIATE_TEST_SUITE_P(Moments, InstallStopped,
                          [](const testing::TestParamInfo<StopMoment>& info) { return info.param.name; });
 
 TEST_F(Install, ClosingTheWindowDuringInstallationEndsTheProgramWithExitCode0) {
-  ClickButton(setup, IDC_INSTALL);
-  ASSERT_TRUE(WaitUntil([] { return FileExists(InFolder(DefaultInstallFolder, "Kavri1.DAT")); },
-                        LongWaitMs));
-  CloseDialogWindow(setup);
+  ASSERT_TRUE(StopInstallationWhen(
+      setup, [] { return FileExists(InFolder(DefaultInstallFolder, "Kavri1.DAT")); }, LongWaitMs, true));
   DWORD code = STILL_ACTIVE;
   MessageBoxSeen box;
   ASSERT_TRUE(WaitForExit(setup, ShortWaitMs, &code))

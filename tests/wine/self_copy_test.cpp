@@ -122,12 +122,16 @@ TEST_F(SelfCopy, CopyRunsWithoutPayloadAndOffersNoInstall) {
   ASSERT_TRUE(CreateProcessA("C:\\Copy\\kavriset.exe", nullptr, nullptr, nullptr, FALSE, 0, nullptr, "C:\\Copy",
                              &startup, &process))
       << GetLastError();
+  // The title is set part-way through the dialog's initialisation and the window is shown only
+  // after it, so wait for a visible window before reading the control state.
   HWND dialog = nullptr;
-  for (int waited = 0; !dialog && waited < 60000; waited += 100) {
+  for (int waited = 0; waited < 60000; waited += 100) {
     dialog = FindWindowA(nullptr, "Setup - Quorvel");
-    if (!dialog) Sleep(100);
+    if (dialog && IsWindowVisible(dialog)) break;
+    Sleep(100);
   }
   ASSERT_NE(nullptr, dialog) << "the copy showed no dialog";
+  ASSERT_TRUE(IsWindowVisible(dialog));
   HWND install = GetDlgItem(dialog, 1);
   ASSERT_NE(nullptr, install);
   EXPECT_FALSE(IsWindowEnabled(install));
