@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Runs a Windows program under Wine in a Wine prefix of its own, on an X display of its own, and
 # removes both afterwards, so that tests never see each other's files, registry or windows.
-# The prefix is copied from a template made once (wineboot takes 10-15 s, a copy about 2 s).
+# The prefix is copied from a template made once (wineboot takes 10-15 s). The system DLLs
+# (500+ MB that no test writes) are hard-linked rather than copied, which brings a prefix's
+# set-up from about 2 s down to a fifth of a second; everything else is a real copy.
 #   QUORVEL_WINE_TEMPLATE  template prefix (default: ~/.cache/quorvel/wine-template)
 #   QUORVEL_KEEP_PREFIX=1  keep the prefix for inspection (its path is printed)
 set -u
@@ -12,8 +14,12 @@ export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
 
 "$here/make-template.sh" "$template" || exit 1
 
-prefix=$(mktemp -d "${TMPDIR:-/tmp}/quorvel-prefix.XXXXXX")
-cp -a "$template/." "$prefix/"
+# Beside the template, so that hard links are possible (same file system).
+prefix=$(mktemp -d "$(dirname "$template")/prefix.XXXXXX")
+system=drive_c/windows
+tar -C "$template" --exclude="./$system/system32" --exclude="./$system/winsxs" -cf - . | tar -C "$prefix" -xf -
+cp -al "$template/$system/system32" "$template/$system/winsxs" "$prefix/$system/" 2>/dev/null ||
+  cp -a "$template/$system/system32" "$template/$system/winsxs" "$prefix/$system/"
 export WINEPREFIX=$prefix
 
 cleanup() {
