@@ -135,6 +135,33 @@ TEST(UninstallEntry, WithoutAKeyPathNothingIsWrittenUnderTheRoot) {
   EXPECT_FALSE(QueryValue(HKEY_LOCAL_MACHINE, "", "Publisher", &value));
 }
 
+// A machine that refuses the key (the user may not write under HKEY_LOCAL_MACHINE) must leave the
+// installation to complete without an entry and without a word. Wine grants every write, so the
+// refusal is made real: a non-volatile key cannot be created under a volatile one.
+TEST(UninstallEntry, ARefusedKeyWritesNothingAndReportsNothing) {
+  PrepareState();
+  const char* const Parent = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+  RegDeleteTreeA(HKEY_LOCAL_MACHINE, Parent);
+  HKEY volatileParent = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, Parent, 0, nullptr, REG_OPTION_VOLATILE,
+                                           KEY_ALL_ACCESS, nullptr, &volatileParent, nullptr));
+  HKEY probe = nullptr;
+  LONG refused = RegCreateKeyExA(volatileParent, "Probe", 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+                                 nullptr, &probe, nullptr);
+  RegCloseKey(volatileParent);
+  ASSERT_NE(ERROR_SUCCESS, refused) << "this Wine accepts the key; the refusal cannot be staged";
+
+  lstrcpyA(setup.folder, "C:\\Program Files\\xan");
+  lstrcpyA(setup.uninstallerPath, "C:\\Program Files\\xan\\kavriset.exe");
+  MessageBoxAnswerer noBox(IDOK, 1500);
+  WriteUninstallEntry();
+  EXPECT_FALSE(noBox.Wait()) << "unexpected message: " << noBox.text;
+  HKEY key;
+  EXPECT_NE(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, KeyPath, 0, KEY_QUERY_VALUE, &key));
+  RegistryValue value;
+  EXPECT_FALSE(QueryValue(HKEY_LOCAL_MACHINE, Parent, "DisplayName", &value));
+}
+
 // ---- Settings file
 
 TEST(SettingsFile, MissingFileGivesTheDefaults) {
