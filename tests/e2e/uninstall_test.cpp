@@ -93,6 +93,33 @@ TEST_F(Uninstall, FromTheCopyRemovesEverythingThenTheCopyAndFolderAfterExit) {
   EXPECT_EQ(SettingsValue("Installed", "AllUsers"), "1");
 }
 
+// The script names the copy and the folder in the OEM code page, and runs from a temporary folder
+// whose path has spaces: both must still lead to the copy, the folder and the script being gone.
+TEST_F(Uninstall, FromTheCopyInAnAccentedFolderWithSpacesInTheTemporaryPath) {
+  const std::string folder = "C:\\Mes Livres\\Biblioth\xE8que";
+  const std::string temp = "C:\\Temp Folder With Spaces";
+  ASSERT_TRUE(CreateDirectoryA(temp.c_str(), nullptr));
+  ASSERT_TRUE(SetEnvironmentVariableA("TMP", temp.c_str()));
+  ASSERT_TRUE(SetEnvironmentVariableA("TEMP", temp.c_str()));
+
+  ASSERT_TRUE(InstallInto(setup, folder));
+  CloseDialogWindow(setup);
+  ASSERT_TRUE(WaitForExit(setup, ShortWaitMs, nullptr));
+  EndSetup(setup);
+  ASSERT_TRUE(StartSetup(setup, InFolder(folder, "kavriset.exe")));
+  ASSERT_EQ(ControlText(setup, IDC_STATUS), "Installed");
+  RunUninstall();
+  EXPECT_FALSE(FileExists(InFolder(folder, "Kavri.exe")));
+  ExitWithoutMessage();
+  bool gone = WaitUntil(
+      [&] {
+        return !FileExists(InFolder(folder, "kavriset.exe")) && !DirectoryExists(folder) && TempScripts().empty();
+      },
+      SelfDeleteWaitMs, 100);
+  EXPECT_TRUE(gone) << "copy " << FileExists(InFolder(folder, "kavriset.exe")) << ", folder "
+                    << DirectoryExists(folder) << ", scripts " << TempScripts().size();
+}
+
 TEST_F(Uninstall, FromTheFullInstallerDeletesTheCopyDirectlyAndOffersInstallAgain) {
   ASSERT_TRUE(InstallInto(setup, DefaultInstallFolder));
   RunUninstall();
