@@ -3,7 +3,8 @@
 # files of 40 and 16 MiB and an 8 MiB "viewer") in its own build directory, installs it under Wine
 # and, in the same run, copies the same files plainly and reads them once for their CRC-32.
 # Prints the installation time, the plain time, their ratio, the number of steps and the longest
-# time the dialog went without answering (the longest step).
+# time the dialog went without answering (the longest step), then the same as two ROW lines for
+# bench/run.sh: installation against plain copy, and longest freeze against the whole installation.
 #   bench/install_bench.sh [BUILD]   (default: build; uses BUILD/host's tools, builds into
 #                                     BUILD/bench-install and generates BUILD/bench-payload)
 set -euo pipefail
@@ -42,6 +43,23 @@ cmake -S "$root" -B "$bench_build/win" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw
       -DCMAKE_BUILD_TYPE=Release -DQUORVEL_HOST_BIN="$build/host/tools" -DQUORVEL_PAYLOAD_DIR="$payload" >/dev/null
 cmake --build "$bench_build/win" -j "$jobs" --target e2e_tests >/dev/null
 "$root/tests/wine/make-template.sh" "${QUORVEL_WINE_TEMPLATE:-$HOME/.cache/quorvel/wine-template}"
-QUORVEL_BENCH_PAYLOAD=$payload "$root/tests/wine/wine-run.sh" "$bench_build/win/tests/e2e/e2e_tests.exe" \
-  --gtest_filter=Bench.LargeInstallationAgainstAPlainCopy 2>&1 | tr -d '\r' |
-  grep -E '^install-bench:|FAILED|Failure|error' || true
+output=$(QUORVEL_BENCH_PAYLOAD=$payload "$root/tests/wine/wine-run.sh" "$bench_build/win/tests/e2e/e2e_tests.exe" \
+  --gtest_filter=Bench.LargeInstallationAgainstAPlainCopy 2>&1 | tr -d '\r') || true
+grep -E '^install-bench:|FAILED|Failure|error' <<< "$output" || true
+
+# The figures as rows of bench/run.sh's table:
+#   install-bench: payload 64.0 MiB installed (viewer 8.0 MiB stored)
+#   install-bench: installation 9.87 s, plain copy + CRC-32 1.23 s, ratio 8.02
+#   install-bench: 8203 steps, longest wait for the dialog to answer 120 ms
+sizes=$(sed -n 's/^install-bench: payload \([0-9.]*\) MiB.*/\1 MiB payload/p' <<< "$output")
+read -r install plain < <(sed -n 's/^install-bench: installation \([0-9.]*\) s, plain copy + CRC-32 \([0-9.]*\) s.*/\1 \2/p' <<< "$output")
+read -r steps longest < <(sed -n 's/^install-bench: \([0-9]*\) steps, longest wait for the dialog to answer \([0-9]*\) ms/\1 \2/p' <<< "$output")
+if [ -z "${install:-}" ] || [ -z "${longest:-}" ]; then
+  echo "install-bench: the installation benchmark printed no figures" >&2
+  exit 1
+fi
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.3f", a / b; else print "-" }'; }
+install_ms=$(awk -v s="$install" 'BEGIN { printf "%.0f", s * 1000 }')
+printf 'ROW\tinstall\t%s\tseconds vs copy+CRC\t%s\t%s\t%s\n' "$sizes" "$install" "$plain" "$(ratio "$install" "$plain")"
+printf 'ROW\tinstall\t%s (%s steps)\tlongest freeze ms\t%s\t%s\t%s\n' "$sizes" "$steps" "$longest" "$install_ms" \
+  "$(ratio "$longest" "$install_ms")"

@@ -2,14 +2,25 @@
 # Builds everything: the native tools and host tests (BUILD/host), then the installer, the sample
 # viewer and the Wine tests with the mingw toolchain (BUILD/win).
 #   scripts/build.sh [BUILD] [extra cmake options for the Windows build, e.g. -DQUORVEL_PAYLOAD_DIR=...]
+# Relative paths (BUILD, the payload directory) are taken from the directory the script is run in.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${1:-$root/build}
+build=$(realpath -m "${1:-$root/build}")
 shift || true
 jobs=$(nproc 2>/dev/null || echo 2)
+
+options=()
+for option in "$@"; do
+  case $option in
+    -DQUORVEL_PAYLOAD_DIR=?* | -DQUORVEL_PAYLOAD_DIR:*=?*)
+      options+=("-DQUORVEL_PAYLOAD_DIR:PATH=$(realpath -m "${option#*=}")") ;;
+    *) options+=("$option") ;;
+  esac
+done
 
 cmake -S "$root" -B "$build/host" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build/host" -j "$jobs"
 cmake -S "$root" -B "$build/win" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
-      -DCMAKE_BUILD_TYPE=Release -DQUORVEL_HOST_BIN="$build/host/tools" "$@" >/dev/null
+      -DCMAKE_BUILD_TYPE=Release -DQUORVEL_HOST_BIN="$build/host/tools" ${options[@]+"${options[@]}"} >/dev/null
 cmake --build "$build/win" -j "$jobs"
+echo "Installer: $build/win/quorvel-setup.exe (layout: $build/win/layout.txt)"
