@@ -187,8 +187,19 @@ void UpdateControlState() {
   }
 }
 
+// A step posted just before the stop would reach the dialog with installing clear and be taken
+// for a press of Install, starting the installation again: take it off the queue. The posted
+// step is the only command 1 without a control window.
+static void DiscardPendingStep() {
+  MSG message;
+  while (PeekMessageA(&message, dialogWindow, WM_COMMAND, WM_COMMAND, PM_NOREMOVE | PM_NOYIELD) &&
+         message.wParam == IDC_INSTALL && message.lParam == 0)
+    PeekMessageA(&message, dialogWindow, WM_COMMAND, WM_COMMAND, PM_REMOVE | PM_NOYIELD);
+}
+
 void StopInstallation() {
   setup.installing = false;
+  DiscardPendingStep();
   CloseStepHandles();
   UpdateControlState();
   MoveFocusTo(IDC_UNINSTALL);

@@ -18,7 +18,8 @@ if [ "${1:-}" = --capture ]; then
     import -window root "$SHOT_WORK/root.png"
     # An all-black screen (nothing drawn yet) cannot be trimmed: that picture just fails to agree.
     convert "$SHOT_WORK/root.png" -trim +repage -trim +repage "$SHOT_WORK/dialog.png" 2>/dev/null || continue
-    current=$(md5sum <"$SHOT_WORK/dialog.png")
+    # The pixels' hash, not the file's: ImageMagick writes time chunks into every PNG.
+    current=$(identify -format %# "$SHOT_WORK/dialog.png")
     if [ "$i" -ge 6 ] && [ "$current" = "$previous" ] &&
        [ "$(identify -format %w "$SHOT_WORK/dialog.png")" -lt 800 ]; then
       exit 0
@@ -46,6 +47,8 @@ trap cleanup EXIT
 
 wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
 wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 800x600 /f >/dev/null 2>&1
+# A caret that does not blink, so that every picture of the focused field is the same.
+wine reg add 'HKCU\Control Panel\Desktop' /v CursorBlinkRate /d 1000000 /f >/dev/null 2>&1
 wineserver -w
 
 xvfb-run -a -s "-screen 0 1024x768x24 -br" "$0" --capture

@@ -252,6 +252,13 @@ std::vector<std::string> Differences(const std::vector<std::string>& before,
   return out;
 }
 
+std::vector<std::string> SnapshotMachine() {
+  std::vector<std::string> all = ListTree("C:");
+  for (const std::string& line : ListRegistry(HKEY_LOCAL_MACHINE, "Software")) all.push_back("HKLM\\" + line);
+  for (const std::string& line : ListRegistry(HKEY_CURRENT_USER, "Software")) all.push_back("HKCU\\" + line);
+  return all;
+}
+
 std::vector<std::string> TempScripts() {
   char temp[MAX_PATH] = {};
   GetTempPathA(MAX_PATH, temp);

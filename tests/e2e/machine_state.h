@@ -43,6 +43,9 @@ std::vector<std::string> ListRegistry(HKEY root, const std::string& subkey);
 std::vector<std::string> Differences(const std::vector<std::string>& before,
                                      const std::vector<std::string>& after);
 
+// Drive C: and HKLM\Software, HKCU\Software together, registry lines marked "HKLM\" or "HKCU\".
+std::vector<std::string> SnapshotMachine();
+
 // Self-delete scripts ("xan*.bat") present in the temporary folder.
 std::vector<std::string> TempScripts();
 

@@ -1,0 +1,30 @@
+// Stopping an installation must not leave a posted step behind: arriving after the stop, it would
+// be taken for a press of Install and start the installation again.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include "app/main_dialog.h"
+#include "install/setup_state.h"
+
+namespace {
+
+TEST(StopInstallation, TakesTheStepAlreadyPostedOffTheQueue) {
+  ResetSetupState();
+  HWND window = CreateWindowA("STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(nullptr, window);
+  dialogWindow = window;
+  setup.installing = true;
+  PostMessageA(window, WM_COMMAND, IDOK, 0);                       // the step the machine posted
+  PostMessageA(window, WM_COMMAND, MAKEWPARAM(1000, EN_CHANGE), 5);  // anything else stays
+
+  StopInstallation();
+
+  EXPECT_FALSE(setup.installing);
+  MSG message;
+  ASSERT_TRUE(PeekMessageA(&message, window, WM_COMMAND, WM_COMMAND, PM_REMOVE));
+  EXPECT_EQ(MAKEWPARAM(1000, EN_CHANGE), message.wParam);
+  EXPECT_FALSE(PeekMessageA(&message, window, WM_COMMAND, WM_COMMAND, PM_REMOVE)) << "a step is still queued";
+  dialogWindow = nullptr;
+  DestroyWindow(window);
+}
+
+}  // namespace
