@@ -227,4 +227,25 @@ TEST_F(HintsTest, SchemeRebuildDeletesOldBrushes) {
   }
 }
 
+// A new colour scheme reaches the panel: tooltip colours far from the window's are taken as they
+// are, and the panel asks for them again.
+TEST_F(HintsTest, ChangedSystemColoursAreTakenUpOnTheChangeMessage) {
+  const int elements[] = {COLOR_INFOBK, COLOR_INFOTEXT, COLOR_WINDOW, COLOR_WINDOWTEXT};
+  const COLORREF scheme[] = {RGB(0, 0, 128), RGB(255, 255, 255), RGB(255, 255, 255), RGB(0, 0, 0)};
+  COLORREF saved[4];
+  for (int i = 0; i < 4; ++i) saved[i] = GetSysColor(elements[i]);
+  ASSERT_TRUE(SetSysColors(4, elements, scheme));
+  SendMessageA(dialog, WM_SYSCOLORCHANGE, 0, 0);
+  HDC screen = GetDC(nullptr);
+  COLORREF expectedBackground = GetNearestColor(screen, RGB(0, 0, 128));
+  COLORREF expectedText = GetNearestColor(screen, RGB(255, 255, 255));
+  ReleaseDC(nullptr, screen);
+  EXPECT_EQ(colours.hintBackground, expectedBackground);
+  EXPECT_EQ(colours.hintText, expectedText);
+  LOGBRUSH brush = {};
+  ASSERT_EQ(GetObjectA(colours.hintBrush, sizeof brush, &brush), static_cast<int>(sizeof brush));
+  EXPECT_EQ(brush.lbColor, expectedBackground);
+  SetSysColors(4, elements, saved);
+}
+
 }  // namespace
