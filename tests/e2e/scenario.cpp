@@ -102,8 +102,12 @@ void ExpectCompletedDialog(const SetupProcess& setup) {
   EXPECT_FALSE(ControlEnabled(setup, IDC_GROUP));
 }
 
+// A failed step stops the installation only once its message box has gone, so the dialog is
+// given a moment to show the stopped state before it is read.
 void ExpectStoppedDialog(const SetupProcess& setup) {
-  EXPECT_EQ(ControlText(setup, IDC_STATUS), "Partially Installed");
+  EXPECT_TRUE(WaitForControlText(setup, IDC_STATUS, "Partially Installed"))
+      << "status \"" << ControlText(setup, IDC_STATUS) << "\"";
+  EXPECT_TRUE(WaitUntil([&] { return ControlEnabled(setup, IDC_INSTALL); }, ShortWaitMs));
   EXPECT_EQ(ControlText(setup, IDC_EXIT_OPEN), "E&xit");
   EXPECT_TRUE(ControlEnabled(setup, IDC_INSTALL));
   EXPECT_TRUE(ControlEnabled(setup, IDC_UNINSTALL));
