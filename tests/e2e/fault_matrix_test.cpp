@@ -130,12 +130,8 @@ class FaultMatrix : public testing::Test {
   }
 
   void ExpectInstallMessage(const std::string& text, const std::string& caption) {
+    ASSERT_NO_FATAL_FAILURE(::ExpectInstallMessage(setup, text, caption));
     MessageBoxSeen box;
-    ASSERT_EQ(RunInstallation(setup, box), KindInstallMessage) << "no message box";
-    EXPECT_EQ(box.text, text);
-    EXPECT_EQ(box.caption, caption);
-    AnswerMessageBox(box, IDOK);
-    ASSERT_TRUE(WaitUntil([&] { return !FindMessageBox(setup, box); }, ShortWaitMs));
     EXPECT_FALSE(FindMessageBox(setup, box)) << "a second message: " << box.text;
   }
 

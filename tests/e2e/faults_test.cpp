@@ -24,14 +24,8 @@ class Faults : public testing::Test {
     ASSERT_TRUE(StartSetup(setup, path)) << "no dialog titled " << DialogTitle;
   }
 
-  // Installs until the message box comes, checks it and answers OK.
   void ExpectInstallMessage(const std::string& text, const std::string& caption) {
-    MessageBoxSeen box;
-    ASSERT_EQ(RunInstallation(setup, box), KindInstallMessage) << "no message box";
-    EXPECT_EQ(box.text, text);
-    EXPECT_EQ(box.caption, caption);
-    AnswerMessageBox(box, IDOK);
-    ASSERT_TRUE(WaitUntil([&] { return !FindMessageBox(setup, box); }, ShortWaitMs));
+    ::ExpectInstallMessage(setup, text, caption);
   }
 
   // A failed step stops the installation: partially installed, Install offered again, Exit works.

@@ -102,6 +102,15 @@ void ExpectCompletedDialog(const SetupProcess& setup) {
   EXPECT_FALSE(ControlEnabled(setup, IDC_GROUP));
 }
 
+void ExpectInstallMessage(const SetupProcess& setup, const std::string& text, const std::string& caption) {
+  MessageBoxSeen box;
+  ASSERT_EQ(RunInstallation(setup, box), KindInstallMessage) << "no message box";
+  EXPECT_EQ(box.text, text);
+  EXPECT_EQ(box.caption, caption);
+  AnswerMessageBox(box, IDOK);
+  ASSERT_TRUE(WaitUntil([&] { return !FindMessageBox(setup, box); }, ShortWaitMs));
+}
+
 // A failed step stops the installation only once its message box has gone, so the dialog is
 // given a moment to show the stopped state before it is read.
 void ExpectStoppedDialog(const SetupProcess& setup) {

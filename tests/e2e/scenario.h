@@ -31,6 +31,8 @@ void ExpectRegistration(const std::string& folder);
 void ExpectCompletedDialog(const SetupProcess& setup);
 // Dialog state after an installation was stopped before completing.
 void ExpectStoppedDialog(const SetupProcess& setup);
+// Installs until a message box comes, checks its text and caption and answers OK.
+void ExpectInstallMessage(const SetupProcess& setup, const std::string& text, const std::string& caption);
 
 // Button 2 is Exit: press it and expect the process to end with exit code 0.
 void ExitSetup(SetupProcess& setup);

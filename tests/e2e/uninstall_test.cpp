@@ -20,12 +20,12 @@ class Uninstall : public testing::Test {
 
   // Installs, closes the installer and starts the uninstaller copy from the folder, with the
   // folder as current directory, as the uninstall entry would.
-  void InstallAndStartTheCopy() {
-    ASSERT_TRUE(InstallInto(setup, DefaultInstallFolder));
+  void InstallAndStartTheCopy(const std::string& folder = DefaultInstallFolder) {
+    ASSERT_TRUE(InstallInto(setup, folder));
     CloseDialogWindow(setup);
     ASSERT_TRUE(WaitForExit(setup, ShortWaitMs, nullptr));
     EndSetup(setup);
-    ASSERT_TRUE(StartSetup(setup, InFolder(DefaultInstallFolder, "kavriset.exe")));
+    ASSERT_TRUE(StartSetup(setup, InFolder(folder, "kavriset.exe")));
     ASSERT_EQ(ControlText(setup, IDC_STATUS), "Installed");
   }
 
@@ -102,12 +102,7 @@ TEST_F(Uninstall, FromTheCopyInAnAccentedFolderWithSpacesInTheTemporaryPath) {
   ASSERT_TRUE(SetEnvironmentVariableA("TMP", temp.c_str()));
   ASSERT_TRUE(SetEnvironmentVariableA("TEMP", temp.c_str()));
 
-  ASSERT_TRUE(InstallInto(setup, folder));
-  CloseDialogWindow(setup);
-  ASSERT_TRUE(WaitForExit(setup, ShortWaitMs, nullptr));
-  EndSetup(setup);
-  ASSERT_TRUE(StartSetup(setup, InFolder(folder, "kavriset.exe")));
-  ASSERT_EQ(ControlText(setup, IDC_STATUS), "Installed");
+  InstallAndStartTheCopy(folder);
   RunUninstall();
   EXPECT_FALSE(FileExists(InFolder(folder, "Kavri.exe")));
   ExitWithoutMessage();
