@@ -170,7 +170,7 @@ void UpdateControlState() {
   EnableItem(IDC_INSTALL, !setup.installedThisRun);
   if (!setup.payloadPresent) EnableItem(IDC_INSTALL, false);
   for (int id : InputControls) EnableItem(id, true);
-  EnableItem(IDC_UNINSTALL, setup.partiallyInstalled);
+  EnableItem(IDC_UNINSTALL, setup.partiallyInstalled && !setup.installing);
   // Installing needs the program's own file as the source of the payload: a medium that has
   // gone, or another program holding the file, makes Install unavailable without a message.
   if (!setup.installed) {

@@ -102,17 +102,31 @@ void CreateFolderChain() {
   int prefix = setup.folderPrefixLength;
   int position = setup.rootPrefixLength;
   const int lastInFolder = static_cast<int>(sizeof setup.folder) - 1;
+  setup.createdFolderLength = 0;
   for (;;) {
     if (position > lastInFolder) return;
     position += FindSeparator(prefix - position - 1, setup.folder + position, '\\');
     if (position > lastInFolder) return;
     char kept = setup.folder[position];
     setup.folder[position] = '\0';
-    MakeDirectory(setup.folder);  // an existing or unmakeable level does not stop the chain
+    // An existing or unmakeable level does not stop the chain.
+    if (MakeDirectory(setup.folder) && setup.createdFolderLength == 0)
+      setup.createdFolderLength = static_cast<uint16_t>(position);
     setup.folder[position] = kept;
     if (position >= prefix - 1) return;
     ++position;
   }
+}
+
+bool FolderLiesWithin(const char* folder, const char* top) {
+  char upperFolder[PathSize];
+  char upperTop[PathSize];
+  if (top[0] == '\0' || !CopyText(upperFolder, folder) || !CopyText(upperTop, top)) return false;
+  UpperCaseText(upperFolder);
+  UpperCaseText(upperTop);
+  size_t length = strlen(upperTop);
+  return strncmp(upperFolder, upperTop, length) == 0 &&
+         (upperFolder[length] == '\0' || upperFolder[length] == '\\');
 }
 
 bool BrowseForFolder(const char* title, char* destination, unsigned limit) {

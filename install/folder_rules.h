@@ -7,6 +7,9 @@
 using CharacterStep = const char* (*)(const char*);
 
 bool NormaliseFolder();
+// Makes every missing folder of the chain and notes in createdFolderLength the highest one it made.
 void CreateFolderChain();
+// Whether `folder` is `top` or lies below it (compared without regard to case).
+bool FolderLiesWithin(const char* folder, const char* top);
 int FindSeparator(int count, const char* text, char character, CharacterStep step = nullptr);
 bool BrowseForFolder(const char* title, char* destination, unsigned limit);

@@ -44,13 +44,12 @@ bool ComposeWorkPath(const char* name) {
   return AppendText(setup.workPath, name);
 }
 
-// A file counts as in use when it opens for shared reading but not for exclusive reading: another
-// program has it open and lets readers in. A file held without any sharing fails the first open
-// and, like an absent file, passes.
+// A file counts as in use when it is there but cannot be opened for exclusive reading: another
+// program has it open, whether it lets readers in or shares nothing at all.
 static bool FileIsHeldByAnother(const char* name) {
   if (!ComposeWorkPath(name)) return false;
   FileHandle file = OpenForRead(setup.workPath);
-  if (file == NoFile) return false;
+  if (file == NoFile) return PathExists(setup.workPath);
   CloseFile(file);
   file = OpenUnshared(setup.workPath);
   if (file == NoFile) return true;

@@ -47,6 +47,11 @@ struct SetupState {
   char uninstallKeyPath[PathSize];
   char groupName[GroupLimit + 1];
   char uninstallerPath[PathSize];
+  // Length of the highest folder of the chain that the installation created itself (0: none);
+  // that folder and those below it down to the installation folder are the installation's own.
+  uint16_t createdFolderLength;
+  // Where the running uninstaller copy was moved out of the folder ("" when it was not).
+  char movedCopyPath[PathSize];
 
   bool payloadPresent;
   bool installing;

@@ -45,7 +45,26 @@ void PumpAndContinue() {
   if (setup.installing) PostStepCommand();
 }
 
+// Forgets an earlier installation in this folder before its files are overwritten: a reinstall
+// that stops or fails must not leave the completion marker claiming a whole publication.
+static void TakeBackInstalledState() {
+  if (ComposeWorkPath(InstallRecordName)) DeletePath(setup.workPath);
+  ResetWorkPath();
+  setup.installed = false;
+  setup.openAvailable = false;
+  SetControlText(IDC_EXIT_OPEN, "E&xit");
+  SetControlText(IDC_STATUS, "Partially Installed");
+}
+
 void StartInstall() {
+  // Checked before anything is written: "..", a drive or a leading backslash would put the group,
+  // and what uninstall removes with it, outside the Start menu.
+  if (!GroupNameStaysInside(setup.groupName)) {
+    ShowMessage("Please check the Start menu group, use a folder name without a drive, \"..\" or a leading backslash",
+                setup.groupName, MB_OK);
+    FocusControl(IDC_GROUP);
+    return;
+  }
   if (!NormaliseFolder()) {
     ShowMessage("Please check the destination folder, use letters and digits without spaces", setup.folder, MB_OK);
     FocusControl(IDC_FOLDER);
@@ -54,11 +73,19 @@ void StartInstall() {
   CreateFolderChain();
   if (CheckFilesInUse()) return;
   setup.bytesDone = 0;
-  static const int lockedControls[] = {IDC_INSTALL,      IDC_GROUP,  IDC_FOLDER,   IDC_GROUP_LABEL,
-                                       IDC_FOLDER_LABEL, IDC_BROWSE, IDC_SUGGESTED};
+  static const int lockedControls[] = {IDC_INSTALL,      IDC_UNINSTALL,    IDC_GROUP,  IDC_FOLDER,
+                                       IDC_GROUP_LABEL,  IDC_FOLDER_LABEL, IDC_BROWSE, IDC_SUGGESTED};
   for (int id : lockedControls) EnableControl(id, false);
+  TakeBackInstalledState();
   setup.partiallyInstalled = true;
   WriteGroupAndFolder();
+  // The folders made now are remembered at once, so that a stopped installation's folders are
+  // known too. When nothing was made, an earlier run's record of this chain stays as it is.
+  if (setup.createdFolderLength != 0) {
+    char created[PathSize] = "";
+    if (AppendTextPart(created, sizeof created, setup.folder, setup.createdFolderLength))
+      WriteSettingsText(CreatedFolderKey, created);
+  }
   CloseStepHandles();
   setup.installing = true;
   setup.nextResourceId = FirstPayloadId;

@@ -37,6 +37,24 @@ bool FileIsPresent(const char* path) {
   return true;
 }
 
+// The attributes are read without opening the file, so a file that another program holds without
+// any sharing still shows as present.
+bool PathExists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
+
+bool IsSameFile(const char* first, const char* second) {
+  BY_HANDLE_FILE_INFORMATION info[2] = {};
+  const char* paths[2] = {first, second};
+  for (int i = 0; i < 2; ++i) {
+    FileHandle file = OpenForRead(paths[i]);
+    if (file == NoFile) return false;
+    BOOL known = GetFileInformationByHandle(Win32HandleOf(file), &info[i]);
+    CloseFile(file);
+    if (!known) return false;
+  }
+  return info[0].dwVolumeSerialNumber == info[1].dwVolumeSerialNumber &&
+         info[0].nFileIndexHigh == info[1].nFileIndexHigh && info[0].nFileIndexLow == info[1].nFileIndexLow;
+}
+
 long ReadBlock(FileHandle file, void* buffer, uint32_t count) {
   DWORD done = 0;
   if (file == NoFile || !ReadFile(Win32HandleOf(file), buffer, count, &done, nullptr)) return -1;
@@ -98,6 +116,8 @@ const char* NextCharacter(const char* text) { return CharNextA(text); }
 void UpperCaseText(char* text) { CharUpperA(text); }
 
 uint32_t TempFolderPath(char* buffer, uint32_t size) { return GetTempPathA(size, buffer); }
+
+bool SetCurrentFolder(const char* path) { return SetCurrentDirectoryA(path) != FALSE; }
 
 uint16_t LocalMilliseconds() {
   SYSTEMTIME now;

@@ -15,6 +15,8 @@ FileHandle OpenUnshared(const char* path);       // read, no sharing at all (the
 FileHandle CreateForWrite(const char* path);     // read/write, shared r/w, always afresh, sequential
 FileHandle CreateNewForWrite(const char* path);  // write, shared for readers, never overwrites
 bool FileIsPresent(const char* path);            // opens for reading and closes at once
+bool PathExists(const char* path);               // a file or folder by that name, openable or not
+bool IsSameFile(const char* first, const char* second);  // one file (volume and index), both openable
 long ReadBlock(FileHandle file, void* buffer, uint32_t count);         // bytes read, -1 on error
 long WriteBlock(FileHandle file, const void* buffer, uint32_t count);  // bytes written, -1 on error
 uint32_t SeekToEnd(FileHandle file);                                   // the file's length
@@ -31,6 +33,7 @@ void ConvertAnsiToOem(const char* ansi, char* oem, unsigned size);
 const char* NextCharacter(const char* text);  // CharNextA: steps over a double-byte character
 void UpperCaseText(char* text);               // CharUpperA
 uint32_t TempFolderPath(char* buffer, uint32_t size);  // GetTempPathA's result
+bool SetCurrentFolder(const char* path);
 uint16_t LocalMilliseconds();
 
 // The LZ reader (lz32): expands SZDD files and passes any other file through.

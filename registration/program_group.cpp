@@ -5,6 +5,7 @@
 #include <cstring>
 #include "install/setup_state.h"
 #include "platform/shell.h"
+#include "registration/settings_file.h"
 
 ProgramGroupState groups = {{}, 0, {}, 0, {}, {}, INVALID_HANDLE_VALUE, 0};
 
@@ -58,6 +59,34 @@ void ListProgramGroups(HWND comboBox) {
   CloseEntrySearch(search);
 }
 
+bool GroupNameStaysInside(const char* name, CharacterStep step) {
+  if (name[0] == '\\' || name[0] == '/') return false;
+  bool onlyDots = true;  // the current part so far, empty counts too
+  bool partHasDot = false;
+  for (const char* character = name;; ) {
+    char c = *character;
+    if (c == '\0' || c == '\\' || c == '/') {
+      // Windows drops trailing dots and spaces from a part, so "..", ". ." and "..." all climb.
+      if (onlyDots && partHasDot) return false;
+      if (c == '\0') return true;
+      onlyDots = true;
+      partHasDot = false;
+      ++character;
+      continue;
+    }
+    const char* next = step ? step(character) : NextCharacter(character);
+    if (next == character) next = character + 1;
+    if (next - character == 1) {
+      if (c == ':') return false;
+      if (c == '.') partHasDot = true;
+      else if (c != ' ') onlyDots = false;
+    } else {
+      onlyDots = false;
+    }
+    character = next;
+  }
+}
+
 bool BuildGroupPath(const char* name) {
   groups.groupLength = 0;
   groups.groupPath[0] = '\0';
@@ -81,9 +110,7 @@ bool LocateStartupFolder(int allUsers) {
   return groups.groupLength != 0;
 }
 
-void CreateGroupFolder() {
-  if (groups.groupLength != 0) MakeDirectory(groups.groupPath);
-}
+bool CreateGroupFolder() { return groups.groupLength != 0 && MakeDirectory(groups.groupPath); }
 
 void RemoveGroupFolder() {
   if (groups.groupLength != 0) RemoveEmptyDirectory(groups.groupPath);
@@ -145,14 +172,14 @@ bool ResolveShortcut(char* target) {
 // Shortcuts go into the all-users group when the common Programs folder was found at start; when
 // the first one cannot be made there, the whole group is made again under the user's own folder.
 void CreateProgramGroup() {
-  if (setup.groupName[0] == '\0') return;
+  if (setup.groupName[0] == '\0' || !GroupNameStaysInside(setup.groupName)) return;
   uint16_t failures = 0;
   setup.allUsers = groups.commonProgramsFound;
   bool commonAttempt = groups.commonProgramsFound != 0;
   LocateProgramsFolder(setup.allUsers);
   bool groupReady = BuildGroupPath(setup.groupName);
   while (groupReady) {
-    CreateGroupFolder();
+    bool made = CreateGroupFolder();
     bool fallBack = false;
     for (const PayloadEntry* entry = PayloadManifest; entry != ManifestEnd() && !fallBack; ++entry) {
       if (entry->kind == KindShortcut) {
@@ -164,11 +191,28 @@ void CreateProgramGroup() {
       }
       ComposeWorkPath(entry->name);
     }
-    if (!fallBack) break;
+    if (!fallBack) {
+      // Remembered until the uninstall: only a group folder this installation made is removed.
+      // A reinstall finds its own earlier folder present and keeps the record as it is.
+      if (made) WriteSettingsText(CreatedGroupKey, groups.groupPath);
+      break;
+    }
+    if (made) RemoveGroupFolder();  // the empty all-users folder this attempt made
     setup.allUsers = 0;
     commonAttempt = false;
     LocateProgramsFolder(0);
     groupReady = BuildGroupPath(setup.groupName);
   }
   if (failures != 0) ShowMessage("Unable to alter Items in Program Group", setup.groupName, MB_OK);
+}
+
+bool GroupFolderIsOwn() {
+  char created[PathSize];
+  ReadSettingsText(CreatedGroupKey, created, sizeof created);
+  if (groups.groupLength == 0 || created[0] == '\0') return false;
+  UpperCaseText(created);
+  char current[PathSize];
+  if (!CopyText(current, groups.groupPath)) return false;
+  UpperCaseText(current);
+  return strcmp(created, current) == 0;
 }

@@ -23,9 +23,12 @@ void ListProgramGroups(HWND comboBox);
 // Cuts a folder name to at most 64 bytes at a character boundary (a double-byte character that
 // would cross byte 64 is dropped whole); returns the new length. The step is CharNextA unless given.
 uint16_t FitGroupName(char* name, CharacterStep step = nullptr);
+// A group name stays inside the Programs folder: no drive, no leading separator, no part made of
+// dots alone ("..", "."). Sub-folders ("Books\Quorvel") are fine. The step is CharNextA unless given.
+bool GroupNameStaysInside(const char* name, CharacterStep step = nullptr);
 bool BuildGroupPath(const char* name);
 bool LocateStartupFolder(int allUsers);
-void CreateGroupFolder();
+bool CreateGroupFolder();  // true when the folder was made now
 void RemoveGroupFolder();
 bool DeleteGroupLink(const char* name);
 bool MakeGroupItemPath(const char* name, const char* extension);
@@ -35,3 +38,5 @@ bool NextGroupLink();
 void CloseGroupLinks();
 bool ResolveShortcut(char* target);
 void CreateProgramGroup();
+// Whether the current group path is the group folder that an installation made itself.
+bool GroupFolderIsOwn();

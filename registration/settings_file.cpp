@@ -4,6 +4,8 @@
 #include "install/setup_state.h"
 
 static const char* const InstalledSection = "Installed";
+const char* const CreatedFolderKey = "CreatedFolder";
+const char* const CreatedGroupKey = "CreatedGroup";
 
 uint16_t ReadSettingsInt(const char* key, uint16_t fallback) {
   return static_cast<uint16_t>(ReadProfileNumber(SettingsFileName, InstalledSection, key, fallback));
@@ -27,3 +29,11 @@ void WriteGroupAndFolder() {
 }
 
 void DeleteOfferPerchVersion() { WriteProfileText(SettingsFileName, "Settings", "OfferPerchVersion", nullptr); }
+
+void ReadSettingsText(const char* key, char* buffer, uint32_t size) {
+  ReadProfileText(SettingsFileName, InstalledSection, key, "", buffer, size);
+}
+
+void WriteSettingsText(const char* key, const char* text) {
+  WriteProfileText(SettingsFileName, InstalledSection, key, text);
+}

@@ -7,3 +7,12 @@ void WriteSettingsInt(const char* key, uint16_t value);
 void ReadGroupAndFolder();   // "Group" into groupName, "Folder" into folder
 void WriteGroupAndFolder();  // groupName as "Group", folder as "Folder"
 void DeleteOfferPerchVersion();
+// A text of section "Installed", "" when missing; a null text deletes the key.
+void ReadSettingsText(const char* key, char* buffer, uint32_t size);
+void WriteSettingsText(const char* key, const char* text);
+
+// The folders that an installation made itself, kept from the moment they are made until the
+// uninstall that removes them: the highest created folder of the installation folder's chain,
+// and the group folder.
+extern const char* const CreatedFolderKey;  // "CreatedFolder"
+extern const char* const CreatedGroupKey;   // "CreatedGroup"

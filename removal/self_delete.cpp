@@ -4,8 +4,12 @@
 #include <cstring>
 #include "install/setup_state.h"
 
-// Writes and starts one script under the first free name; true when it runs.
-static bool StartScript(const char* oemFolder, bool withFolder) {
+// Writes and starts one script under the first free name; true when it runs. `copy` is what the
+// script deletes: a bare name in the temporary folder, or a full path.
+static bool StartScript(const char* copy, const char* folder, size_t createdLength) {
+  char* text = reinterpret_cast<char*>(setup.chunk);
+  size_t size = ComposeSelfDeleteScript(text, ChunkSize, copy, folder, createdLength);
+  if (size == 0) return false;
   char scriptFolder[PathSize];
   uint32_t length = TempFolderPath(scriptFolder, sizeof scriptFolder);
   if (!TempFolderLeavesRoom(length)) return false;
@@ -19,16 +23,12 @@ static bool StartScript(const char* oemFolder, bool withFolder) {
       return false;
     FileHandle file = CreateNewForWrite(scriptPath);
     if (file == NoFile) continue;
-    char oemCopyPath[PathSize];
-    ConvertAnsiToOem(setup.workPath, oemCopyPath, sizeof oemCopyPath);
-    char* text = reinterpret_cast<char*>(setup.chunk);
-    size_t size = ComposeSelfDeleteScript(text, ChunkSize, oemCopyPath, withFolder ? oemFolder : nullptr);
-    long written = size ? WriteBlock(file, text, static_cast<uint32_t>(size)) : -1;
+    long written = WriteBlock(file, text, static_cast<uint32_t>(size));
     CloseFile(file);
     // A script cut short could loop on the wrong file; like a failed write it is left unused.
     if (written != static_cast<long>(size)) continue;
-    // The temporary folder as current directory keeps the console from holding the
-    // installation folder busy while the script tries to remove it.
+    // The temporary folder as current directory keeps the console from holding the installation
+    // folder busy, and is where a bare name is looked for.
     if (StartProgram(scriptPath, scriptFolder, SW_HIDE, BELOW_NORMAL_PRIORITY_CLASS, false)) return true;
     DeletePath(scriptPath);
     return false;
@@ -36,18 +36,33 @@ static bool StartScript(const char* oemFolder, bool withFolder) {
   return false;
 }
 
+// The bare name of a copy that was moved into the temporary folder, or null.
+static const char* MovedCopyName() {
+  char folder[PathSize];
+  uint32_t length = TempFolderPath(folder, sizeof folder);
+  if (setup.movedCopyPath[0] == '\0' || !TempFolderLeavesRoom(length) ||
+      strncmp(setup.movedCopyPath, folder, length) != 0)
+    return nullptr;
+  return setup.movedCopyPath + length;
+}
+
 void ScheduleSelfDelete() {
   if (!setup.selfDeletePending) return;
-  ResetWorkPath();
-  char oemFolder[PathSize];
-  ConvertAnsiToOem(setup.workPath, oemFolder, sizeof oemFolder);
-  // A bare drive root has no folder to remove: "rmdir C:" would name the current directory of C:.
-  bool withFolder = setup.folderPrefixLength > 3;
-  if (withFolder) {
-    size_t length = strnlen(oemFolder, sizeof oemFolder);
-    if (length != 0) oemFolder[length - 1] = '\0';
+  const char* movedName = MovedCopyName();
+  bool started = false;
+  if (movedName) {
+    // The folders went when the copy left them; only the copy is left to delete.
+    started = StartScript(movedName, nullptr, 0);
+    CopyText(setup.workPath, setup.movedCopyPath);
+  } else {
+    ResetWorkPath();
+    char folder[PathSize] = "";
+    // A bare drive root has no folder to remove.
+    bool withFolders = setup.folderPrefixLength > 3 && setup.createdFolderLength > setup.rootPrefixLength;
+    if (withFolders) AppendTextPart(folder, sizeof folder, setup.workPath, setup.folderPrefixLength - 1u);
+    started = ComposeWorkPath(FirstFileEntry()->name) &&
+              StartScript(setup.workPath, withFolders ? folder : nullptr, withFolders ? setup.createdFolderLength : 0);
   }
-  if (ComposeWorkPath(FirstFileEntry()->name) && StartScript(oemFolder, withFolder))
-    setup.selfDeletePending = false;
+  if (started) setup.selfDeletePending = false;
   if (setup.selfDeletePending) ShowOwnerlessMessage("File not deleted", setup.workPath, MB_OK);
 }

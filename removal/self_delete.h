@@ -3,12 +3,23 @@
 #include <cstddef>
 #include <cstdint>
 
+// About a minute: one try a second. A copy that can never go (read-only, held by another program)
+// must not keep a hidden console busy until the user logs off.
+#define SELF_DELETE_TRIES "60"
+
 void ScheduleSelfDelete();
-// Composes the script's text for the copy's path and the folder (both OEM; folder may be null
-// when there is no folder line); returns its length, 0 when it does not fit.
-size_t ComposeSelfDeleteScript(char* buffer, size_t size, const char* oemCopyPath, const char* oemFolder);
-// The script's file name "xan%03u%c.bat" for the milliseconds (0 to 999) and a letter; false when
-// it does not fit the buffer or the milliseconds have more than three digits.
+// Whether a script may name this path: plain printable ASCII without "%", "!" or quotes.
+bool ScriptCanNamePath(const char* path);
+// Composes the script that deletes the copy (a full path, or a bare name in the script's own
+// folder), then removes `folder` (no trailing backslash; may be null) and each parent down to the
+// first `createdLength` bytes, deepest first (none when 0). Returns its length; 0 when it does not
+// fit or a path cannot be named safely.
+size_t ComposeSelfDeleteScript(char* buffer, size_t size, const char* copyPath, const char* folder,
+                               size_t createdLength);
+// "xan%03u%c" and the extension, from the milliseconds (0 to 999) and a letter; false when it does
+// not fit the buffer or the milliseconds have more than three digits.
+bool FormatTemporaryName(char* buffer, size_t size, unsigned milliseconds, char letter, const char* extension);
+// The script's file name "xan%03u%c.bat".
 bool FormatScriptName(char* buffer, size_t size, unsigned milliseconds, char letter);
 // Whether a temporary folder path of this length (GetTempPathA's result) leaves room for the
 // script's name and terminator.

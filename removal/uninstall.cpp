@@ -3,6 +3,7 @@
 // files, the install record and the emptied folders. It deletes only what the installation owns.
 #include "removal/uninstall.h"
 #include <cstring>
+#include "removal/self_delete.h"
 #include "app/main_dialog.h"
 #include "install/folder_rules.h"
 #include "install/progress_meter.h"
@@ -91,56 +92,100 @@ static bool RemoveLinkTarget(const char* target) {
 }
 
 void RemoveProgramGroup() {
-  // With no name the group path would be the Programs folder itself.
-  if (setup.groupName[0] == '\0') return;
+  // With no name the group path would be the Programs folder itself; a name that leaves the
+  // Programs folder was never the installation's.
+  if (setup.groupName[0] == '\0' || !GroupNameStaysInside(setup.groupName)) return;
   LocateProgramsFolder(setup.allUsers);
   if (!BuildGroupPath(setup.groupName)) return;
   uint16_t linksLeft = 0;
-  if (!FindGroupLinks()) {
-    RemoveGroupFolder();
+  if (FindGroupLinks()) {
+    do {
+      ++linksLeft;
+      char linkName[PathSize];
+      size_t nameLength = strlen(groups.linkFindData.cFileName);
+      if (nameLength < 4 || !CopyText(linkName, groups.linkFindData.cFileName)) continue;
+      linkName[nameLength - 4] = '\0';
+      char target[PathSize];
+      if (!ResolveShortcut(target)) continue;
+      if (RemoveLinkTarget(target)) {
+        DeleteGroupLink(linkName);
+        --linksLeft;
+      }
+    } while (NextGroupLink());
+    CloseGroupLinks();
+  }
+  // A folder that was there before the installation (another program's group, Startup) stays.
+  if (linksLeft != 0 || !GroupFolderIsOwn()) return;
+  RemoveGroupFolder();
+  WriteSettingsText(CreatedGroupKey, nullptr);
+}
+
+// The running copy cannot be deleted, but it can be renamed on its own volume: moved into the
+// temporary folder under a plain name, it no longer holds the installation folder, which can then
+// go at once, and the script that deletes it later names no path but that plain name.
+static void MoveRunningCopyAside() {
+  char moved[PathSize];
+  uint32_t length = TempFolderPath(moved, sizeof moved);
+  if (!TempFolderLeavesRoom(length)) return;
+  moved[length] = '\0';
+  uint16_t milliseconds = LocalMilliseconds();
+  for (char letter = 'a'; letter <= 'z'; ++letter) {
+    char name[16];
+    moved[length] = '\0';
+    if (!FormatTemporaryName(name, sizeof name, milliseconds, letter, ".tmp") || !AppendText(moved, name)) return;
+    if (!RenamePath(setup.workPath, moved)) continue;
+    CopyText(setup.movedCopyPath, moved);
+    // The program's current directory would keep the folder from being removed.
+    moved[length] = '\0';
+    SetCurrentFolder(moved);
     return;
   }
-  do {
-    ++linksLeft;
-    char linkName[PathSize];
-    size_t nameLength = strlen(groups.linkFindData.cFileName);
-    if (nameLength < 4 || !CopyText(linkName, groups.linkFindData.cFileName)) continue;
-    linkName[nameLength - 4] = '\0';
-    char target[PathSize];
-    if (!ResolveShortcut(target)) continue;
-    if (RemoveLinkTarget(target)) {
-      DeleteGroupLink(linkName);
-      --linksLeft;
-    }
-  } while (NextGroupLink());
-  CloseGroupLinks();
-  if (linksLeft == 0) RemoveGroupFolder();
 }
 
 void RemoveInstalledFiles() {
   const PayloadEntry* first = FirstFileEntry();
   for (const PayloadEntry* entry = PayloadManifest; entry != ManifestEnd(); ++entry) {
     if (entry->kind != KindFile && entry->kind != KindLaterFile) continue;
-    if (!ComposeWorkPath(entry->name)) continue;
-    FileHandle file = OpenForRead(setup.workPath);
-    if (file == NoFile) continue;
-    uint32_t size = entry->kind == KindFile ? SeekToEnd(file) : 0;
-    CloseFile(file);
+    if (!ComposeWorkPath(entry->name) || !PathExists(setup.workPath)) continue;
+    uint32_t size = 0;
+    FileHandle file = entry->kind == KindFile ? OpenForRead(setup.workPath) : NoFile;
+    if (file != NoFile) {
+      size = SeekToEnd(file);
+      CloseFile(file);
+    }
     if (!DeletePath(setup.workPath)) {
-      if (entry == first) setup.selfDeletePending = true;
-      else ShowMessage("File not deleted", setup.workPath, MB_OK);
+      // Only the running program's own file waits for the program to end; any other file that
+      // will not go is the user's to know about.
+      if (entry == first && IsSameFile(setup.workPath, setup.ownPath)) {
+        setup.selfDeletePending = true;
+        MoveRunningCopyAside();
+      } else {
+        ShowMessage("File not deleted", setup.workPath, MB_OK);
+      }
     }
     SubtractFromProgress(size);
   }
 }
 
+// The created folder on record belongs to this installation only when the installation folder
+// lies within it; it is then the highest folder that uninstall may remove.
+static void LoadCreatedFolder() {
+  setup.createdFolderLength = 0;
+  char created[PathSize];
+  ReadSettingsText(CreatedFolderKey, created, sizeof created);
+  if (FolderLiesWithin(setup.folder, created)) setup.createdFolderLength = static_cast<uint16_t>(strlen(created));
+}
+
 void RemoveFolderChain() {
   int prefix = setup.folderPrefixLength;
   int root = setup.rootPrefixLength;
-  if (prefix <= 3 || prefix > static_cast<int>(PathSize)) return;
+  int created = setup.createdFolderLength;
+  if (prefix <= 3 || prefix > static_cast<int>(PathSize) || created == 0) return;
+  if (created <= root) created = root + 1;  // the root stays even when the record names it
   char folder[PathSize] = {};
   if (!AppendTextPart(folder, sizeof folder, setup.workPath, prefix - 1)) return;
   for (;;) {
+    if (static_cast<int>(strlen(folder)) < created) break;
     RemoveEmptyDirectory(folder);
     int length = static_cast<int>(strlen(folder));
     int beyondRoot = length > root ? length - root : 0;
@@ -151,7 +196,8 @@ void RemoveFolderChain() {
 }
 
 void RunUninstall() {
-  if (CheckFilesInUse()) return;
+  // A click queued before the installation started must not take its files away under it.
+  if (setup.installing || CheckFilesInUse()) return;
   DeleteUninstallEntry();
   for (int allUsers = 0; allUsers <= 1; ++allUsers)
     if (LocateStartupFolder(allUsers)) DeleteGroupLink(PublicationTitle);
@@ -160,7 +206,10 @@ void RunUninstall() {
   RemoveInstalledFiles();
   if (ComposeWorkPath(InstallRecordName)) DeletePath(setup.workPath);
   ResetWorkPath();
+  LoadCreatedFolder();
   RemoveFolderChain();
+  // The script of a copy that still lies in the folder removes the created folders after exit.
+  if (setup.createdFolderLength != 0) WriteSettingsText(CreatedFolderKey, nullptr);
   setup.partiallyInstalled = false;
   setup.installed = false;
   setup.bytesDone = 0;

@@ -209,8 +209,8 @@ InstallEnd RunInstallation(const SetupProcess& setup, MessageBoxSeen& box, DWORD
   return end;
 }
 
-bool StopInstallationWhen(const SetupProcess& setup, const std::function<bool()>& reached,
-                          DWORD timeoutMs, bool byClosing) {
+bool HoldInstallationWhen(const SetupProcess& setup, const std::function<bool()>& reached,
+                          const std::function<void()>& whileHeld, DWORD timeoutMs) {
   ClickButton(setup, IDOK);
   DWORD start = GetTickCount();
   DWORD lastLook = start;
@@ -220,11 +220,10 @@ bool StopInstallationWhen(const SetupProcess& setup, const std::function<bool()>
     CONTEXT context = {};
     context.ContextFlags = CONTEXT_CONTROL;
     GetThreadContext(setup.thread, &context);
-    bool stop = reached();
-    if (stop && byClosing) PostMessageA(setup.dialog, WM_CLOSE, 0, 0);
-    else if (stop) PostMessageA(GetDlgItem(setup.dialog, IDCANCEL), BM_CLICK, 0, 0);
+    bool hold = reached();
+    if (hold) whileHeld();
     ResumeThread(setup.thread);
-    if (stop) return true;
+    if (hold) return true;
     if (WaitForSingleObject(setup.process, 0) != WAIT_TIMEOUT) return false;
     if (GetTickCount() - lastLook >= 200) {
       // An installation that completed or failed before the moment came will never reach it.
@@ -235,4 +234,15 @@ bool StopInstallationWhen(const SetupProcess& setup, const std::function<bool()>
     Sleep(0);
   }
   return false;
+}
+
+bool StopInstallationWhen(const SetupProcess& setup, const std::function<bool()>& reached,
+                          DWORD timeoutMs, bool byClosing) {
+  return HoldInstallationWhen(
+      setup, reached,
+      [&] {
+        if (byClosing) PostMessageA(setup.dialog, WM_CLOSE, 0, 0);
+        else PostMessageA(GetDlgItem(setup.dialog, IDCANCEL), BM_CLICK, 0, 0);
+      },
+      timeoutMs);
 }

@@ -71,6 +71,12 @@ enum InstallEnd { KindInstallCompleted, KindInstallMessage, KindInstallTimedOut 
 InstallEnd RunInstallation(const SetupProcess& setup, MessageBoxSeen& box, DWORD timeoutMs = LongWaitMs);
 
 // Presses Install, then holds the installer's thread still between observations until `reached`
+// is true, and runs `whileHeld` while it is held (only calls that need no answer from the
+// installer's thread: posting, IsWindowEnabled). False when the installation ended (or timed
+// out) before `reached` became true.
+bool HoldInstallationWhen(const SetupProcess& setup, const std::function<bool()>& reached,
+                          const std::function<void()>& whileHeld, DWORD timeoutMs = LongWaitMs);
+// Presses Install, then holds the installer's thread still between observations until `reached`
 // is true and posts Exit while it is held, so the stop lands at the step that was observed.
 // With `byClosing` it posts WM_CLOSE to the dialog instead, as the close box does.
 // False when the installation ended (or timed out) before `reached` became true.

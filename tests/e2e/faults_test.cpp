@@ -128,24 +128,52 @@ TEST_F(Faults, AFolderTooLongAfterItsRootIsResolvedIsRefused) {
   ExitSetup(setup);
 }
 
+// A group name that would put the group (and what uninstall removes with it) outside the Start
+// menu is refused before anything is written, whether typed or taken from the settings file.
+TEST_F(Faults, AGroupNameThatLeavesTheStartMenuIsRefused) {
+  for (bool typed : {true, false}) {
+    SCOPED_TRACE(typed ? "typed" : "from kavri.ini");
+    const char* group = typed ? "..\\..\\Escaped" : "C:\\Escaped";
+    if (!typed) {
+      ASSERT_TRUE(WritePrivateProfileStringA("Installed", "Group", group, IniName));
+    }
+    Start();
+    if (typed) TypeText(setup, IDC_GROUP, group);
+    ExpectInstallMessage(
+        "Please check the Start menu group, use a folder name without a drive, \"..\" or a leading backslash",
+        group);
+    EXPECT_TRUE(WaitForFocus(setup, IDC_GROUP)) << "focus on " << FocusedControlId(setup);
+    EXPECT_FALSE(DirectoryExists(DefaultInstallFolder));
+    EXPECT_EQ(SettingsValue("Installed", "Folder"), "<missing>");
+    EXPECT_EQ(ControlText(setup, IDC_STATUS), "Not Installed");
+    ExitSetup(setup);
+    EndSetup(setup);
+  }
+}
+
+// Held by a reader that shares reading, or by one that shares nothing at all.
 TEST_F(Faults, AFileInUseStopsInstallBeforeItStarts) {
   std::string held = InFolder(DefaultInstallFolder, "Kavri0.DAT");
   ASSERT_TRUE(MakeDirectories(DefaultInstallFolder));
   ASSERT_TRUE(WriteWholeFile(held, "the reader has this page open"));
-  HANDLE reader = CreateFileA(held.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  ASSERT_NE(reader, INVALID_HANDLE_VALUE);
-  Start();
-  ExpectInstallMessage(
-      "Quit access to the publication first.\nChoose Exit from its main File menu,\n or right click "
-      "the Perch and Exit.",
-      "Publication in use");
-  CloseHandle(reader);
-  EXPECT_EQ(FileSize(held), 29) << "a file in use was touched";
-  EXPECT_FALSE(FileExists(InFolder(DefaultInstallFolder, "kavriset.exe")));
-  EXPECT_EQ(ControlText(setup, IDC_STATUS), "Not Installed");
-  EXPECT_TRUE(ControlEnabled(setup, IDC_INSTALL));
-  EXPECT_TRUE(ControlEnabled(setup, IDC_FOLDER));
-  ExitSetup(setup);
+  for (DWORD sharing : {DWORD{FILE_SHARE_READ}, DWORD{0}}) {
+    SCOPED_TRACE(sharing);
+    HANDLE reader = CreateFileA(held.c_str(), GENERIC_READ, sharing, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+    Start();
+    ExpectInstallMessage(
+        "Quit access to the publication first.\nChoose Exit from its main File menu,\n or right click "
+        "the Perch and Exit.",
+        "Publication in use");
+    CloseHandle(reader);
+    EXPECT_EQ(FileSize(held), 29) << "a file in use was touched";
+    EXPECT_FALSE(FileExists(InFolder(DefaultInstallFolder, "kavriset.exe")));
+    EXPECT_EQ(ControlText(setup, IDC_STATUS), "Not Installed");
+    EXPECT_TRUE(ControlEnabled(setup, IDC_INSTALL));
+    EXPECT_TRUE(ControlEnabled(setup, IDC_FOLDER));
+    ExitSetup(setup);
+    EndSetup(setup);
+  }
 }
 
 }  // namespace

@@ -106,6 +106,44 @@ INSTANTIATE_TEST_SUITE_P(Moments, InstallStopped,
                                          StopMoment{"AfterTheLastFile", FinishingTheLastFile}),
                          [](const testing::TestParamInfo<StopMoment>& info) { return info.param.name; });
 
+// A reinstall over a complete installation takes back "Installed" before its first step, and
+// Uninstall can neither be pressed nor run under it: stopped, it leaves its files, claims a
+// partial installation only and offers no Open.
+TEST_F(Install, AReinstallStoppedWithUninstallPressedKeepsItsFilesAndClaimsNoInstallation) {
+  ASSERT_TRUE(InstallInto(setup, DefaultInstallFolder));
+  CloseDialogWindow(setup);
+  ASSERT_TRUE(WaitForExit(setup, ShortWaitMs, nullptr));
+  EndSetup(setup);
+  ASSERT_TRUE(StartSetup(setup, DownloadedSetup));
+  ASSERT_EQ(ControlText(setup, IDC_STATUS), "Installed");
+  ASSERT_TRUE(ControlEnabled(setup, IDC_UNINSTALL));
+
+  bool uninstallEnabled = true;
+  ASSERT_TRUE(HoldInstallationWhen(
+      setup, [] { return !FileExists(InFolder(DefaultInstallFolder, "KavriL.dat")); },
+      [&] {
+        HWND uninstall = GetDlgItem(setup.dialog, IDC_UNINSTALL);
+        uninstallEnabled = IsWindowEnabled(uninstall) != FALSE;
+        // A press that reached the queue before the button was disabled, then Exit.
+        PostMessageA(setup.dialog, WM_COMMAND, MAKEWPARAM(IDC_UNINSTALL, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(uninstall));
+        PostMessageA(GetDlgItem(setup.dialog, IDC_EXIT_OPEN), BM_CLICK, 0, 0);
+      }))
+      << "the completion marker stayed through the reinstall";
+  EXPECT_FALSE(uninstallEnabled);
+  ASSERT_TRUE(WaitUntil([&] { return ControlEnabled(setup, IDC_INSTALL); }, LongWaitMs));
+  EXPECT_EQ(ControlText(setup, IDC_STATUS), "Partially Installed");
+  EXPECT_EQ(ControlText(setup, IDC_EXIT_OPEN), "E&xit");
+  EXPECT_FALSE(FileExists(InFolder(DefaultInstallFolder, "KavriL.dat")));
+  EXPECT_TRUE(FileExists(InFolder(DefaultInstallFolder, "kavriset.exe"))) << "the uninstall ran";
+  EXPECT_TRUE(RegistryKeyExists(HKEY_LOCAL_MACHINE, UninstallKey)) << "the uninstall ran";
+
+  MessageBoxSeen box;
+  ASSERT_EQ(RunInstallation(setup, box), KindInstallCompleted) << box.text;
+  ExpectCompletedDialog(setup);
+  ExpectInstalledFiles(DefaultInstallFolder);
+}
+
 TEST_F(Install, ClosingTheWindowDuringInstallationEndsTheProgramWithExitCode0) {
   ASSERT_TRUE(StopInstallationWhen(
       setup, [] { return FileExists(InFolder(DefaultInstallFolder, "Kavri1.DAT")); }, LongWaitMs, true));

@@ -2,6 +2,7 @@
 // through a hidden script), from the full installer, refused while a file is in use, and the
 // machine compared before and after.
 #include <gtest/gtest.h>
+#include <shlobj.h>
 
 #include "resource_ids.h"
 #include "tests/e2e/scenario.h"
@@ -9,6 +10,22 @@
 namespace {
 
 constexpr DWORD SelfDeleteWaitMs = 30000;
+// The script tries for about a minute before it gives up.
+constexpr DWORD GiveUpWaitMs = 150000;
+
+// Copies moved into the temporary folder to wait there for their deletion ("xan*.tmp").
+std::vector<std::string> TempCopies() {
+  char temp[MAX_PATH] = {};
+  GetTempPathA(sizeof temp, temp);
+  std::vector<std::string> names;
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((std::string(temp) + "xan*.tmp").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  do names.push_back(found.cFileName);
+  while (FindNextFileA(search, &found));
+  FindClose(search);
+  return names;
+}
 
 class Uninstall : public testing::Test {
  protected:
@@ -57,6 +74,19 @@ class Uninstall : public testing::Test {
     EXPECT_EQ(code, 0u);
   }
 
+  // After exit the copy, its folder up to `top` and every temporary file must go in time.
+  void ExpectTheCopyGone(const std::string& folder, const std::string& top) {
+    bool gone = WaitUntil(
+        [&] {
+          return !FileExists(InFolder(folder, "kavriset.exe")) && !DirectoryExists(top) && TempScripts().empty() &&
+                 TempCopies().empty();
+        },
+        SelfDeleteWaitMs, 100);
+    EXPECT_TRUE(gone) << "copy " << FileExists(InFolder(folder, "kavriset.exe")) << ", folder "
+                      << DirectoryExists(top) << ", scripts " << TempScripts().size() << ", moved copies "
+                      << TempCopies().size();
+  }
+
   void ExpectPublicationRemoved() {
     for (const char* name : {"Kavri1.DAT", "Kavri0.DAT", "Kavri.exe", "KavriL.dat"})
       EXPECT_FALSE(FileExists(InFolder(DefaultInstallFolder, name))) << name;
@@ -74,19 +104,13 @@ TEST_F(Uninstall, FromTheCopyRemovesEverythingThenTheCopyAndFolderAfterExit) {
   RunUninstall();
   ExpectPublicationRemoved();
   EXPECT_FALSE(ControlEnabled(setup, IDC_INSTALL)) << "the copy carries no payload";
-  EXPECT_TRUE(FileExists(InFolder(DefaultInstallFolder, "kavriset.exe"))) << "the running copy";
+  // The running copy has moved out into the temporary folder, so the folder went at once.
+  EXPECT_FALSE(DirectoryExists(DefaultInstallFolder));
+  EXPECT_EQ(TempCopies().size(), 1u);
   EXPECT_TRUE(WaitForFocus(setup, IDC_EXIT_OPEN)) << "focus on " << FocusedControlId(setup);
 
   ExitWithoutMessage();
-  bool gone = WaitUntil(
-      [] {
-        return !FileExists(InFolder(DefaultInstallFolder, "kavriset.exe")) &&
-               !DirectoryExists(DefaultInstallFolder) && TempScripts().empty();
-      },
-      SelfDeleteWaitMs, 100);
-  EXPECT_TRUE(gone) << "copy " << FileExists(InFolder(DefaultInstallFolder, "kavriset.exe"))
-                    << ", folder " << DirectoryExists(DefaultInstallFolder) << ", scripts "
-                    << TempScripts().size();
+  ExpectTheCopyGone(DefaultInstallFolder, DefaultInstallFolder);
   EXPECT_TRUE(DirectoryExists("C:\\Program Files")) << "a parent that is not empty stays";
   EXPECT_EQ(SettingsValue("Installed", "Group"), "Statorix");
   EXPECT_EQ(SettingsValue("Installed", "Folder"), DefaultInstallFolder);
@@ -106,13 +130,82 @@ TEST_F(Uninstall, FromTheCopyInAnAccentedFolderWithSpacesInTheTemporaryPath) {
   RunUninstall();
   EXPECT_FALSE(FileExists(InFolder(folder, "Kavri.exe")));
   ExitWithoutMessage();
-  bool gone = WaitUntil(
-      [&] {
-        return !FileExists(InFolder(folder, "kavriset.exe")) && !DirectoryExists(folder) && TempScripts().empty();
-      },
-      SelfDeleteWaitMs, 100);
-  EXPECT_TRUE(gone) << "copy " << FileExists(InFolder(folder, "kavriset.exe")) << ", folder "
-                    << DirectoryExists(folder) << ", scripts " << TempScripts().size();
+  ExpectTheCopyGone(folder, "C:\\Mes Livres");
+}
+
+// Folder names that the command interpreter reads as other text: "%" is dropped, %NAME% pairs are
+// expanded, letters the OEM code page lacks become look-alikes, "&^!()" are operators. The copy
+// must still delete itself and its folders, and the look-alike folder beside them (what a
+// misread script would name) keeps its file and stays.
+struct FolderCase {
+  const char* name;
+  const char* folder;
+  const char* created;  // the highest folder the installation makes
+  const char* lookAlike;
+};
+
+class UninstallFromTheCopy : public Uninstall, public testing::WithParamInterface<FolderCase> {};
+
+TEST_P(UninstallFromTheCopy, DeletesItselfAndItsFoldersAndNothingElse) {
+  const FolderCase& c = GetParam();
+  if (std::string(c.folder).find('\x8A') != std::string::npos && GetACP() != 1252)
+    GTEST_SKIP() << "needs the ANSI code page 1252, this prefix has " << GetACP();
+  ASSERT_TRUE(SetEnvironmentVariableA("QUORVELDECOY", "Decoy"));  // inherited by the copy and its script
+  if (c.lookAlike) {
+    ASSERT_TRUE(MakeDirectories(c.lookAlike));
+    ASSERT_TRUE(WriteWholeFile(InFolder(c.lookAlike, "kavriset.exe"), "not the installation's"));
+  }
+  InstallAndStartTheCopy(c.folder);
+  RunUninstall();
+  ExitWithoutMessage();
+  ExpectTheCopyGone(c.folder, c.created);
+  if (c.lookAlike) {
+    EXPECT_EQ(FileSize(InFolder(c.lookAlike, "kavriset.exe")), 22) << c.lookAlike;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Folders, UninstallFromTheCopy,
+    testing::Values(FolderCase{"PercentSign", "C:\\Books 100%\\xan", "C:\\Books 100%", "C:\\Books 100\\xan"},
+                    FolderCase{"EnvironmentName", "C:\\Q%QUORVELDECOY%\\xan", "C:\\Q%QUORVELDECOY%", "C:\\QDecoy\\xan"},
+                    FolderCase{"OutsideTheOemCodePage", "C:\\\x8A\x92\x96\\xan", "C:\\\x8A\x92\x96", "C:\\S'-\\xan"},
+                    FolderCase{"CommandCharacters", "C:\\a&b^c!(d) e\\xan", "C:\\a&b^c!(d) e", nullptr}),
+    [](const testing::TestParamInfo<FolderCase>& info) { return info.param.name; });
+
+// Only the folders the installation made go: its parents that it made too, not the user's own
+// empty folder above them.
+TEST_F(Uninstall, FromTheCopyRemovesTheFoldersItMadeAndKeepsTheUsersOwn) {
+  ASSERT_TRUE(MakeDirectories("C:\\Users Own"));
+  InstallAndStartTheCopy("C:\\Users Own\\New\\xan");
+  RunUninstall();
+  ExitWithoutMessage();
+  ExpectTheCopyGone("C:\\Users Own\\New\\xan", "C:\\Users Own\\New");
+  EXPECT_TRUE(DirectoryExists("C:\\Users Own"));
+}
+
+// A copy that can never be deleted (read-only here) must not keep a hidden script running until
+// the user logs off: the script gives up after about a minute and deletes itself.
+TEST_F(Uninstall, TheScriptGivesUpOnACopyThatCannotBeDeleted) {
+  InstallAndStartTheCopy();
+  ASSERT_TRUE(SetFileAttributesA(InFolder(DefaultInstallFolder, "kavriset.exe").c_str(), FILE_ATTRIBUTE_READONLY));
+  RunUninstall();
+  ExitWithoutMessage();
+  EXPECT_TRUE(WaitUntil([] { return TempScripts().empty(); }, GiveUpWaitMs, 500))
+      << TempScripts().size() << " scripts still running";
+}
+
+// A group folder that was there before (here the all-users Startup folder, listed among the
+// groups) is not removed with the installation's shortcut.
+TEST_F(Uninstall, AGroupFolderThatWasThereBeforeStays) {
+  std::string startup = SpecialFolder(CSIDL_COMMON_PROGRAMS) + "\\StartUp";
+  ASSERT_TRUE(DirectoryExists(startup));
+  TypeText(setup, IDC_GROUP, "StartUp");
+  ASSERT_TRUE(InstallInto(setup, DefaultInstallFolder));
+  ASSERT_TRUE(FileExists(startup + "\\Quorvel.lnk"));
+  RunUninstall();
+  EXPECT_FALSE(FileExists(startup + "\\Quorvel.lnk"));
+  EXPECT_TRUE(DirectoryExists(startup));
+  ExitWithoutMessage();
 }
 
 TEST_F(Uninstall, FromTheFullInstallerDeletesTheCopyDirectlyAndOffersInstallAgain) {
@@ -128,21 +221,25 @@ TEST_F(Uninstall, FromTheFullInstallerDeletesTheCopyDirectlyAndOffersInstallAgai
   EXPECT_TRUE(TempScripts().empty()) << "the full installer needs no self-delete script";
 }
 
+// Held by a reader that shares reading, or by one that shares nothing at all.
 TEST_F(Uninstall, IsRefusedWhileAFileIsInUseAndChangesNothing) {
   ASSERT_TRUE(InstallInto(setup, DefaultInstallFolder));
   std::string held = InFolder(DefaultInstallFolder, "Kavri1.DAT");
-  HANDLE reader = CreateFileA(held.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  ASSERT_NE(reader, INVALID_HANDLE_VALUE);
-  ClickButton(setup, IDC_UNINSTALL);
-  MessageBoxSeen box;
-  ASSERT_TRUE(WaitForMessageBox(setup, box));
-  EXPECT_EQ(box.caption, "Publication in use");
-  AnswerMessageBox(box, IDOK);
-  CloseHandle(reader);
-  ASSERT_TRUE(WaitUntil([&] { return !FindMessageBox(setup, box); }, ShortWaitMs));
-  ExpectInstalledFiles(DefaultInstallFolder);
-  ExpectRegistration(DefaultInstallFolder);
-  ExpectCompletedDialog(setup);
+  for (DWORD sharing : {DWORD{FILE_SHARE_READ}, DWORD{0}}) {
+    SCOPED_TRACE(sharing);
+    HANDLE reader = CreateFileA(held.c_str(), GENERIC_READ, sharing, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+    ClickButton(setup, IDC_UNINSTALL);
+    MessageBoxSeen box;
+    ASSERT_TRUE(WaitForMessageBox(setup, box));
+    EXPECT_EQ(box.caption, "Publication in use");
+    AnswerMessageBox(box, IDOK);
+    CloseHandle(reader);
+    ASSERT_TRUE(WaitUntil([&] { return !FindMessageBox(setup, box); }, ShortWaitMs));
+    ExpectInstalledFiles(DefaultInstallFolder);
+    ExpectRegistration(DefaultInstallFolder);
+    ExpectCompletedDialog(setup);
+  }
 }
 
 TEST_F(Uninstall, InstallThenUninstallFromTheCopyLeavesNoTraceButTheSettingsFile) {

@@ -309,6 +309,17 @@ TEST(ProgramGroupList, NamesAreCutAtACharacterBoundary) {
   }
 }
 
+// A group must stay inside the Programs folder; a sub-folder is fine. A 0x5C trail byte is part of
+// its character, not a separator.
+TEST(ProgramGroupName, StaysInsideTheProgramsFolder) {
+  const char* inside[] = {"Statorix", "Books\\Quorvel", "Books/Quorvel", "a..b", ".hidden", "x.",
+                          "\x95\x5c..", ""};
+  const char* outside[] = {"..", "..\\..\\Escape", "Books\\..\\..", "a/../..", ".", "...", ". .",
+                           "\\Escape", "/Escape", "C:\\Escape", "C:Escape", "a:b", "Books\\.."};
+  for (const char* name : inside) EXPECT_TRUE(GroupNameStaysInside(name, DoubleByteStep)) << name;
+  for (const char* name : outside) EXPECT_FALSE(GroupNameStaysInside(name, DoubleByteStep)) << name;
+}
+
 // ---- Paths of the group and the Startup folders
 
 TEST(GroupPaths, LimitsAreCheckedBeforeAnyPathIsFormed) {

@@ -46,6 +46,7 @@ void PointStateAt(const std::string& folder) {
   lstrcpyA(setup.workPath, (folder + "\\").c_str());
   setup.folderPrefixLength = static_cast<uint16_t>(folder.size() + 1);
   setup.rootPrefixLength = 3;
+  setup.createdFolderLength = static_cast<uint16_t>(folder.size());  // the folder, not its parent
   setup.selfDeletePending = true;
 }
 

@@ -62,6 +62,9 @@ void InstallByHand() {
   setup.bytesDone = ProgressTotal;
   lstrcpyA(setup.uninstallerPath, In(Folder, "kavriset.exe").c_str());
   WriteUninstallEntry();
+  // What the installation noted when it made the folders and the group.
+  WritePrivateProfileStringA("Installed", "CreatedFolder", "C:\\Pub Lish", "kavri.ini");
+  WritePrivateProfileStringA("Installed", "CreatedGroup", (UsersPrograms() + "\\Statorix").c_str(), "kavri.ini");
 }
 
 // A shortcut named `name` in the user's group folder `group`, pointing at `target`.
@@ -111,20 +114,36 @@ TEST(RunUninstall, RemovesEverythingTheInstallationMade) {
   EXPECT_EQ(setup.bytesDone, 0u);
 }
 
+// Held with reading shared, or with nothing shared at all: either way the file is in use.
 TEST(RunUninstall, AFileInUseStopsItBeforeAnythingChanges) {
+  for (DWORD sharing : {DWORD{FILE_SHARE_READ}, DWORD{0}}) {
+    SCOPED_TRACE(sharing);
+    InstallByHand();
+    MakeLink("Statorix", "Quorvel", In(Folder, "Kavri.exe"));
+    HeldFile data(In(Folder, "Kavri1.DAT"), sharing);
+    MessageBoxAnswerer box(IDOK);
+    RunUninstall();
+    ASSERT_TRUE(box.Wait());
+    EXPECT_EQ(box.caption, "Publication in use");
+    for (const InstalledFile& file : Installed) EXPECT_TRUE(Exists(In(Folder, file.name))) << file.name;
+    EXPECT_TRUE(Exists(UsersPrograms() + "\\Statorix\\Quorvel.lnk"));
+    HKEY key;
+    EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, KeyPath, 0, KEY_QUERY_VALUE, &key), ERROR_SUCCESS);
+    EXPECT_TRUE(setup.installed);
+    EXPECT_EQ(setup.bytesDone, ProgressTotal);
+  }
+}
+
+// Uninstall refuses while an installation runs: its steps would go on writing into a folder whose
+// files and key are gone.
+TEST(RunUninstall, DoesNothingWhileInstalling) {
   InstallByHand();
-  MakeLink("Statorix", "Quorvel", In(Folder, "Kavri.exe"));
-  HeldFile viewer(In(Folder, "Kavri1.DAT"), FILE_SHARE_READ);
-  MessageBoxAnswerer box(IDOK);
+  setup.installing = true;
+  MessageBoxAnswerer none(IDOK, 1000);
   RunUninstall();
-  ASSERT_TRUE(box.Wait());
-  EXPECT_EQ(box.caption, "Publication in use");
+  EXPECT_FALSE(none.Wait()) << none.text;
   for (const InstalledFile& file : Installed) EXPECT_TRUE(Exists(In(Folder, file.name))) << file.name;
-  EXPECT_TRUE(Exists(UsersPrograms() + "\\Statorix\\Quorvel.lnk"));
-  HKEY key;
-  EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, KeyPath, 0, KEY_QUERY_VALUE, &key), ERROR_SUCCESS);
   EXPECT_TRUE(setup.installed);
-  EXPECT_EQ(setup.bytesDone, ProgressTotal);
 }
 
 TEST(RunUninstall, AnUndeletableFileIsReportedAndTheRestStillGoes) {
@@ -142,28 +161,20 @@ TEST(RunUninstall, AnUndeletableFileIsReportedAndTheRestStillGoes) {
   EXPECT_FALSE(setup.selfDeletePending);
 }
 
-// What the uninstaller copy sees when it runs from the folder: its own file cannot go.
-TEST(RunUninstall, TheRunningCopyIsLeftForLaterWithoutAMessage) {
+// A copy that will not go although it is not the running program (another program holds it) is
+// reported like any other file; only the running program's own file is left for later.
+TEST(RunUninstall, AnUndeletableCopyThatIsNotTheRunningProgramIsReported) {
   InstallByHand();
   HeldFile copy(In(Folder, "kavriset.exe"), FILE_SHARE_READ);
-  MessageBoxAnswerer none(IDOK, 1500);
+  MessageBoxAnswerer box(IDOK);
   RunUninstall();
-  EXPECT_FALSE(none.Wait()) << none.text;
-  EXPECT_TRUE(setup.selfDeletePending);
+  ASSERT_TRUE(box.Wait());
+  EXPECT_EQ(box.text, "File not deleted");
+  EXPECT_EQ(box.caption, In(Folder, "kavriset.exe"));
+  EXPECT_FALSE(setup.selfDeletePending);
   EXPECT_TRUE(Exists(In(Folder, "kavriset.exe")));
   EXPECT_FALSE(Exists(In(Folder, "Kavri.exe")));
-  EXPECT_TRUE(Exists(Folder));
   EXPECT_FALSE(setup.installed);
-}
-
-TEST(RunUninstall, AFileHeldWithoutReadSharingIsPassedOverSilently) {
-  InstallByHand();
-  HeldFile exclusive(In(Folder, "Kavri0.DAT"), 0);
-  MessageBoxAnswerer none(IDOK, 1500);
-  RunUninstall();
-  EXPECT_FALSE(none.Wait()) << none.text;
-  EXPECT_TRUE(Exists(In(Folder, "Kavri0.DAT")));
-  EXPECT_FALSE(Exists(In(Folder, "Kavri1.DAT")));
 }
 
 TEST(RemoveInstalledFiles, CountsKindFileSizesAndNeverGoesBelowZero) {
@@ -226,27 +237,42 @@ TEST(RemoveProgramGroup, AnEmptyGroupGoesAtOnceAndNoGroupNameTouchesNothing) {
   EXPECT_TRUE(Exists(In(Folder, "Kavri.exe")));
 }
 
-TEST(RemoveFolderChain, ClimbsWhileFoldersEmptyAndNeverRemovesTheRoot) {
+// Only the folders the installation made go, deepest first and only when empty; the folders
+// that were there before stay even when empty, and the root always does.
+TEST(RemoveFolderChain, RemovesOnlyTheCreatedFoldersAndNeverTheRoot) {
   ResetSetupState();
-  CreateDirectoryA("C:\\a", nullptr);
-  CreateDirectoryA("C:\\a\\b", nullptr);
-  CreateDirectoryA("C:\\a\\b\\c", nullptr);
+  auto makeChain = [] {
+    CreateDirectoryA("C:\\a", nullptr);
+    CreateDirectoryA("C:\\a\\b", nullptr);
+    CreateDirectoryA("C:\\a\\b\\c", nullptr);
+  };
+  makeChain();
   SetFolder("C:\\a\\b\\c", 3);
+  setup.createdFolderLength = 4;  // C:\a and below
   RemoveFolderChain();
   EXPECT_FALSE(Exists("C:\\a"));
 
-  CreateDirectoryA("C:\\a", nullptr);
-  CreateDirectoryA("C:\\a\\b", nullptr);
-  CreateDirectoryA("C:\\a\\b\\c", nullptr);
+  makeChain();
   WriteFileOfSize("C:\\a\\keep.txt", 1);
   RemoveFolderChain();
   EXPECT_FALSE(Exists("C:\\a\\b"));
   EXPECT_TRUE(Exists("C:\\a\\keep.txt"));
+  DeleteFileA("C:\\a\\keep.txt");
+
+  makeChain();
+  setup.createdFolderLength = 8;  // only C:\a\b\c: the user's empty C:\a\b and C:\a stay
+  RemoveFolderChain();
+  EXPECT_FALSE(Exists("C:\\a\\b\\c"));
+  EXPECT_TRUE(Exists("C:\\a\\b"));
+
+  setup.createdFolderLength = 0;  // nothing made: an existing empty folder stays
+  SetFolder("C:\\a\\b", 3);
+  RemoveFolderChain();
+  EXPECT_TRUE(Exists("C:\\a\\b"));
 
   // A resolved base directory as root: "C:\a\" is the root here and stays although empty.
-  DeleteFileA("C:\\a\\keep.txt");
-  CreateDirectoryA("C:\\a\\b", nullptr);
   SetFolder("C:\\a\\b", 5);
+  setup.createdFolderLength = 4;
   RemoveFolderChain();
   EXPECT_FALSE(Exists("C:\\a\\b"));
   EXPECT_TRUE(Exists("C:\\a"));
@@ -255,6 +281,7 @@ TEST(RemoveFolderChain, ClimbsWhileFoldersEmptyAndNeverRemovesTheRoot) {
   CreateDirectoryA("C:\\empty cwd", nullptr);
   SetCurrentDirectoryA("C:\\empty cwd");
   SetFolder("C:\\", 3);
+  setup.createdFolderLength = 3;
   RemoveFolderChain();
   SetCurrentDirectoryA("C:\\");
   EXPECT_TRUE(Exists("C:\\empty cwd"));
