@@ -33,6 +33,11 @@ sign_step() {
     -P "$source_dir/cmake/sign_installer.cmake" >"$exe.messages" 2>&1
 }
 
+# A build made with the signing options is signed already: start from its unsigned form.
+osslsigncode remove-signature -in "$installer" -out "$work/unsigned.exe" >/dev/null 2>&1 ||
+  cp "$installer" "$work/unsigned.exe"
+installer=$work/unsigned.exe
+
 mkdir -p "$out_dir"
 rm -f "$out_dir/quorvel-setup.exe"
 signed=$out_dir/quorvel-setup.exe
