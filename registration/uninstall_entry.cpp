@@ -40,19 +40,21 @@ static const UninstallValueRow UninstallValues[] = {
     {"NoRepair", REG_DWORD, nullptr, &One},
 };
 
+static uint64_t SizeInFolder(const char* name) {
+  if (!ComposeWorkPath(name)) return 0;
+  FileHandle file = OpenForRead(setup.workPath);
+  if (file == NoFile) return 0;
+  uint32_t size = SeekToEnd(file);
+  CloseFile(file);
+  return size;
+}
+
 // What the installation left in the folder, measured there: every extracted file and the
 // InstallRecord, in KiB rounded up.
 static uint32_t MeasureInstalledKiB() {
-  uint64_t bytes = 0;
-  for (const PayloadEntry* entry = PayloadManifest; entry <= ManifestEnd(); ++entry) {
-    bool record = entry == ManifestEnd();
-    if (!record && entry->kind != KindFile) continue;
-    if (!ComposeWorkPath(record ? InstallRecordName : entry->name)) continue;
-    FileHandle file = OpenForRead(setup.workPath);
-    if (file == NoFile) continue;
-    bytes += SeekToEnd(file);
-    CloseFile(file);
-  }
+  uint64_t bytes = SizeInFolder(InstallRecordName);
+  for (const PayloadEntry* entry = PayloadManifest; entry != ManifestEnd(); ++entry)
+    if (entry->kind == KindFile) bytes += SizeInFolder(entry->name);
   ResetWorkPath();
   return static_cast<uint32_t>((bytes + 1023) / 1024);
 }
