@@ -1,32 +1,82 @@
-// The uninstall entry under HKEY_LOCAL_MACHINE: its six values, written in a fixed order from one
-// table, and its removal. Failures are silent: without rights the installation simply has no entry.
+// The uninstall entry under HKEY_LOCAL_MACHINE: its eleven values, written in a fixed order from
+// one table, and its removal. Failures are silent: without rights the installation simply has no
+// entry.
 #include "registration/uninstall_entry.h"
 #include "install/setup_state.h"
+#include "platform/paths.h"
+
+// Values composed at completion; the table points at them.
+static struct {
+  char quotedUninstaller[PathSize + 2];  // the path in double quotes
+  char iconLocation[PathSize + 2];       // the path, ",0"
+  uint32_t installedKiB;
+} composed;
 
 struct UninstallValueRow {
   const char* name;
   uint16_t type;
-  const char* text;  // REG_SZ
-  uint32_t number;   // REG_DWORD
+  const char* text;        // REG_SZ
+  const uint32_t* number;  // REG_DWORD
 };
 
+static const uint32_t One = 1;
+static const uint32_t Minor = 740;
+
+// The list of installed programs runs UninstallString as a command line, so a path with a space
+// must be quoted. The icon is the uninstaller copy's own (icon 101): it is the program itself and
+// always carries the publication's icon, while the viewer is whatever the publisher supplied.
+// The explicit ",0" keeps a comma in the folder name from being read as the icon index.
 static const UninstallValueRow UninstallValues[] = {
-    {"DisplayName", REG_SZ, "Quorvel", 0},
-    {"UninstallString", REG_SZ, setup.uninstallerPath, 0},
-    {"InstallLocation", REG_SZ, setup.folder, 0},
-    {"Publisher", REG_SZ, "Norvane", 0},
-    {"VersionMajor", REG_DWORD, nullptr, 1},
-    {"VersionMinor", REG_DWORD, nullptr, 740},
+    {"DisplayName", REG_SZ, "Quorvel", nullptr},
+    {"UninstallString", REG_SZ, composed.quotedUninstaller, nullptr},
+    {"InstallLocation", REG_SZ, setup.folder, nullptr},
+    {"Publisher", REG_SZ, "Norvane", nullptr},
+    {"VersionMajor", REG_DWORD, nullptr, &One},
+    {"VersionMinor", REG_DWORD, nullptr, &Minor},
+    {"DisplayIcon", REG_SZ, composed.iconLocation, nullptr},
+    {"DisplayVersion", REG_SZ, "1.740", nullptr},
+    {"EstimatedSize", REG_DWORD, nullptr, &composed.installedKiB},
+    {"NoModify", REG_DWORD, nullptr, &One},
+    {"NoRepair", REG_DWORD, nullptr, &One},
 };
+
+static uint64_t SizeInFolder(const char* name) {
+  if (!ComposeWorkPath(name)) return 0;
+  FileHandle file = OpenForRead(setup.workPath);
+  if (file == NoFile) return 0;
+  uint32_t size = SeekToEnd(file);
+  CloseFile(file);
+  return size;
+}
+
+// What the installation left in the folder, measured there: every extracted file and the
+// InstallRecord, in KiB rounded up.
+static uint32_t MeasureInstalledKiB() {
+  uint64_t bytes = SizeInFolder(InstallRecordName);
+  for (const PayloadEntry* entry = PayloadManifest; entry != ManifestEnd(); ++entry)
+    if (entry->kind == KindFile) bytes += SizeInFolder(entry->name);
+  ResetWorkPath();
+  return static_cast<uint32_t>((bytes + 1023) / 1024);
+}
+
+static void ComposeEntryValues() {
+  CopyText(composed.quotedUninstaller, "\"");
+  if (!AppendText(composed.quotedUninstaller, setup.uninstallerPath) || !AppendText(composed.quotedUninstaller, "\""))
+    composed.quotedUninstaller[0] = '\0';
+  CopyText(composed.iconLocation, setup.uninstallerPath);
+  if (!AppendText(composed.iconLocation, ",0")) composed.iconLocation[0] = '\0';
+  composed.installedKiB = MeasureInstalledKiB();
+}
 
 // An empty key path would name HKEY_LOCAL_MACHINE itself; never write or delete there.
 void WriteUninstallEntry() {
   if (setup.uninstallKeyPath[0] == '\0') return;
   HKEY key = CreateKeyForWrite(RootLocalMachine, setup.uninstallKeyPath);
   if (!key) return;
+  ComposeEntryValues();
   for (const UninstallValueRow& row : UninstallValues) {
     if (row.type == REG_SZ) SetStringValue(key, row.name, row.text);
-    else SetNumberValue(key, row.name, row.number);
+    else SetNumberValue(key, row.name, *row.number);
   }
   CloseKey(key);
 }

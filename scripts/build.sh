@@ -2,7 +2,10 @@
 # Builds everything: the native tools and host tests (BUILD/host), then the installer, the sample
 # viewer and the Wine tests with the mingw toolchain (BUILD/win).
 #   scripts/build.sh [BUILD] [extra cmake options for the Windows build, e.g. -DQUORVEL_PAYLOAD_DIR=...]
-# Relative paths (BUILD, the payload directory) are taken from the directory the script is run in.
+#   Signing: -DQUORVEL_SIGN_PKCS12=FILE -DQUORVEL_SIGN_PASSWORD_FILE=FILE (or -DQUORVEL_SIGN_CERT=FILE
+#   -DQUORVEL_SIGN_KEY=FILE), optionally -DQUORVEL_SIGN_TIMESTAMP_URL=URL; see README.
+# Relative paths (BUILD, the payload directory, the signing files) are taken from the directory
+# the script is run in.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(realpath -m "${1:-$root/build}")
@@ -14,6 +17,10 @@ for option in "$@"; do
   case $option in
     -DQUORVEL_PAYLOAD_DIR=?* | -DQUORVEL_PAYLOAD_DIR:*=?*)
       options+=("-DQUORVEL_PAYLOAD_DIR:PATH=$(realpath -m "${option#*=}")") ;;
+    -DQUORVEL_SIGN_PKCS12*=?* | -DQUORVEL_SIGN_CERT*=?* | -DQUORVEL_SIGN_KEY*=?* | \
+    -DQUORVEL_SIGN_PASSWORD_FILE*=?* | -DQUORVEL_SIGN_VERIFY_CA*=?*)
+      name=${option%%=*}; name=${name%%:*}
+      options+=("${name}:FILEPATH=$(realpath -m "${option#*=}")") ;;
     *) options+=("$option") ;;
   esac
 done

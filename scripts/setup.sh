@@ -9,6 +9,7 @@ packages=(
   cmake make g++ googletest libgtest-dev
   mscompress libmspack-dev
   mtools dosfstools
+  osslsigncode openssl
 )
 
 missing=()

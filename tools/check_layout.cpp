@@ -1,5 +1,6 @@
 // check_layout [--progress-total OUT.cpp] [--payload-sizes F] [--report R] EXE: refuses an
-// installer whose payload is not laid out for the uninstaller cut, and derives from the linked
+// installer whose payload is not laid out for the uninstaller cut (run again after signing, when
+// the signature must be the only thing after the sections), and derives from the linked
 // file what only the link can tell: the uninstaller copy's size and so the progress total.
 #include <cstdio>
 #include <cstring>
@@ -22,6 +23,11 @@ std::string ReportText(const std::string& exe, const LayoutReport& report, const
   text += line;
   snprintf(line, sizeof line, "  uninstaller copy size %10u bytes (position of resource 2000's data)\n", report.copySize);
   text += line;
+  if (report.certificateTableSize) {
+    snprintf(line, sizeof line, "  certificate table     %10u bytes (signed; not part of the uninstaller copy)\n",
+             report.certificateTableSize);
+    text += line;
+  }
   for (int i = 0; i < PayloadResourceCount; ++i) {
     snprintf(line, sizeof line, "  resource %u  position %10u  size %10u", PayloadResourceIds[i],
              report.payload[i].filePosition, report.payload[i].size);

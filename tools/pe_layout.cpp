@@ -17,6 +17,11 @@ constexpr uint32_t ResourceDataAlignment = 8;
 // The linker rounds the last section's raw data up to FileAlignment with zero bytes (measured
 // with binutils 2.40: 21 bytes after the sample payload); that padding is all it may add.
 constexpr uint32_t MaxFileAlignment = 0x10000;
+// Authenticode's certificate table (WIN_CERTIFICATE entries, each 8-byte aligned) as signtool and
+// osslsigncode append it.
+constexpr uint32_t CertificateAlignment = 8;
+constexpr uint16_t CertificateRevision2 = 0x0200;
+constexpr uint16_t CertificateTypePkcsSignedData = 0x0002;
 
 struct Section {
   char name[9];
@@ -102,6 +107,36 @@ std::string Hex(uint64_t value) {
   return text.str();
 }
 
+// A signature is allowed after the last section: the table the security directory names (its
+// "address" is a file position), starting where the sections end (rounded up to 8 with zeros),
+// made of whole certificate entries and ending the file. Anything else there would be read by
+// no one and signed by no one.
+bool CheckCertificateTable(const std::vector<uint8_t>& image, const Reader& r, uint64_t sectionEnd,
+                           uint32_t position, uint32_t size, std::string& error) {
+  uint64_t start = (sectionEnd + CertificateAlignment - 1) / CertificateAlignment * CertificateAlignment;
+  if (position < sectionEnd) return Fail(error, "the certificate table at " + Hex(position) + " overlaps the sections");
+  for (uint64_t at = sectionEnd; at < start && at < image.size(); ++at)
+    if (image[at] != 0) return Fail(error, "bytes other than alignment lie between the last section and the certificate table");
+  if (position != start)
+    return Fail(error, std::to_string(position - sectionEnd) +
+                           " bytes lie between the last section and the certificate table");
+  uint64_t end = uint64_t(position) + size;
+  if (end > image.size()) return Fail(error, "the certificate table runs past the end of the file");
+  if (end < image.size())
+    return Fail(error, std::to_string(image.size() - end) + " bytes follow the certificate table");
+  uint64_t at = position;
+  while (at < end) {
+    if (end - at < 8) return Fail(error, "the certificate table ends inside a certificate's header");
+    uint32_t length = r.U32(at);
+    if (length < 8 || length > end - at) return Fail(error, "a certificate's length does not fit the certificate table");
+    if (r.U16(at + 4) != CertificateRevision2 || r.U16(at + 6) != CertificateTypePkcsSignedData)
+      return Fail(error, "the certificate table holds an entry that is not an Authenticode signature");
+    at += (uint64_t(length) + CertificateAlignment - 1) / CertificateAlignment * CertificateAlignment;
+  }
+  if (at != end) return Fail(error, "the certificate table's last entry is not padded to 8 bytes");
+  return true;
+}
+
 }  // namespace
 
 bool ParsePayloadSizes(const std::string& text, PayloadSizes& sizes, std::string& error) {
@@ -180,7 +215,6 @@ bool CheckLayout(const std::vector<uint8_t>& image, const PayloadSizes* sizes, L
     if (strcmp(s.name, ".reloc") == 0) return Fail(error, "the file has a .reloc section (link with --disable-reloc-section)");
   }
   if (directorySize(RelocationDirectory) != 0) return Fail(error, "the file has base relocations");
-  if (directorySize(SecurityDirectory) != 0) return Fail(error, "the file carries a certificate table after its sections");
 
   const Section& last = sections.back();
   for (uint32_t i = 0; i + 1 < sectionCount; ++i)
@@ -192,8 +226,14 @@ bool CheckLayout(const std::vector<uint8_t>& image, const PayloadSizes* sizes, L
     return Fail(error, "the resource section is not the last section (last is " + std::string(last.name) + ")");
   uint64_t sectionEnd = uint64_t(last.rawPosition) + last.rawSize;
   if (sectionEnd > image.size()) return Fail(error, "the last section runs past the end of the file");
-  if (sectionEnd < image.size())
+  uint32_t certificatePosition = directoryRva(SecurityDirectory);
+  uint32_t certificateSize = directorySize(SecurityDirectory);
+  if (certificatePosition != 0 || certificateSize != 0) {
+    if (!CheckCertificateTable(image, r, sectionEnd, certificatePosition, certificateSize, error)) return false;
+    report.certificateTableSize = certificateSize;
+  } else if (sectionEnd < image.size()) {
     return Fail(error, std::to_string(image.size() - sectionEnd) + " bytes follow the last section's data");
+  }
 
   uint32_t delta = last.virtualAddress - last.rawPosition;
   TreeWalk walk;
@@ -236,15 +276,15 @@ bool CheckLayout(const std::vector<uint8_t>& image, const PayloadSizes* sizes, L
   for (int i = 0; i < PayloadResourceCount; ++i)
     report.payload[i] = {payload[i]->rva - delta, payload[i]->size};
   uint64_t payloadEnd = uint64_t(report.payload[2].filePosition) + report.payload[2].size;
-  report.trailingPadding = uint32_t(image.size() - payloadEnd);
+  report.trailingPadding = uint32_t(sectionEnd - payloadEnd);
   uint32_t fileAlignment = r.U32(optional + 36);
   if (fileAlignment == 0 || fileAlignment > MaxFileAlignment || (fileAlignment & (fileAlignment - 1)) != 0)
     return Fail(error, "the file alignment " + std::to_string(fileAlignment) + " is not a power of two up to 64 KiB");
   bool zeroPadding = true;
-  for (uint64_t at = payloadEnd; at < image.size(); ++at) zeroPadding = zeroPadding && image[at] == 0;
+  for (uint64_t at = payloadEnd; at < sectionEnd; ++at) zeroPadding = zeroPadding && image[at] == 0;
   if (report.trailingPadding >= fileAlignment || !zeroPadding)
     return Fail(error, std::to_string(report.trailingPadding) +
-                           " bytes follow resource 2002's data at the end of the file, more than alignment padding");
+                           " bytes follow resource 2002's data at the end of the section, more than alignment padding");
   report.copySize = report.payload[0].filePosition;
 
   if (sizes) {

@@ -1,5 +1,5 @@
 // The layout the installer relies on in its own linked executable: the resource section last,
-// nothing after it, and the payload resources (type 256, ids 2000-2002) at its very end, so that
+// nothing after it but a signature's certificate table, and the payload resources (type 256, ids 2000-2002) at its very end, so that
 // cutting the file at resource 2000's data leaves a whole uninstaller.
 #pragma once
 #include <cstdint>
@@ -29,6 +29,7 @@ struct LayoutReport {
   uint32_t fileSize = 0;
   uint32_t copySize = 0;  // the uninstaller copy: the file up to resource 2000's data
   uint32_t trailingPadding = 0;  // zero bytes of file alignment after the last payload byte
+  uint32_t certificateTableSize = 0;  // a signature appended after the last section, or 0
   PayloadPlace payload[PayloadResourceCount] = {};
 };
 

@@ -199,23 +199,6 @@ uint32_t ResourcePosition(int id, uint32_t* size) {
   return span.position;
 }
 
-// The installer cut at `length`, its last section shortened to the bytes it still has: a file
-// whose last section runs past its end does not start at all.
-std::string CutInstaller(uint32_t length) {
-  std::string cut = Payload().installer.substr(0, length);
-  uint32_t nt;
-  std::memcpy(&nt, cut.data() + 0x3C, 4);
-  uint16_t sections, optionalSize;
-  std::memcpy(&sections, cut.data() + nt + 6, 2);
-  std::memcpy(&optionalSize, cut.data() + nt + 20, 2);
-  size_t last = nt + 24 + optionalSize + 40 * (sections - 1);
-  uint32_t rawPointer;
-  std::memcpy(&rawPointer, cut.data() + last + 20, 4);
-  uint32_t rawSize = length - rawPointer;
-  std::memcpy(&cut[last + 16], &rawSize, 4);
-  return cut;
-}
-
 class FaultMatrixCut : public FaultMatrix, public testing::WithParamInterface<CutPoint> {};
 
 TEST_P(FaultMatrixCut, ShowsIncompleteOnceAndKeepsWhatWasRead) {
@@ -237,7 +220,7 @@ TEST_P(FaultMatrixCut, ShowsIncompleteOnceAndKeepsWhatWasRead) {
   uint32_t position = ResourcePosition(point.resource, &size);
   ASSERT_NE(position, 0u);
   uint32_t into = point.where == 1 ? 1 : point.where == 2 ? size / 2 : size - 1;
-  PlaceDamagedInstaller(CutInstaller(position + into));
+  PlaceDamagedInstaller(CutInstaller(Payload().installer, position + into));
   Start();
   ASSERT_TRUE(ControlEnabled(setup, IDC_INSTALL));
   ExpectInstallMessage(IncompleteText, DownloadedSetup);

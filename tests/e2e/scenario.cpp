@@ -4,6 +4,10 @@
 #include <gtest/gtest.h>
 #include <shlobj.h>
 
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
 #include "payload_constants.h"
 #include "resource_ids.h"
 #include "tests/wine/wine_test_support.h"
@@ -17,6 +21,24 @@ const PayloadFacts& Payload() {
     if (FindPayloadResource(facts.installer, 2001, span)) facts.kavri0Data = span.position;
   }
   return facts;
+}
+
+std::string CutInstaller(const std::string& installer, uint32_t length) {
+  std::string cut = installer.substr(0, length);
+  uint32_t nt;
+  std::memcpy(&nt, cut.data() + 0x3C, 4);
+  uint16_t sections, optionalSize;
+  std::memcpy(&sections, cut.data() + nt + 6, 2);
+  std::memcpy(&optionalSize, cut.data() + nt + 20, 2);
+  size_t last = nt + 24 + optionalSize + 40 * (sections - 1);
+  uint32_t rawPointer, rawSize;
+  std::memcpy(&rawPointer, cut.data() + last + 20, 4);
+  std::memcpy(&rawSize, cut.data() + last + 16, 4);
+  if (length < rawPointer + rawSize) {
+    rawSize = length - rawPointer;
+    std::memcpy(&cut[last + 16], &rawSize, 4);
+  }
+  return cut;
 }
 
 std::string InFolder(const std::string& folder, const char* name) {
@@ -69,20 +91,33 @@ void ExpectInstalledFiles(const std::string& folder) {
 }
 
 void ExpectRegistration(const std::string& folder) {
-  std::string text;
-  DWORD number = 0;
-  EXPECT_TRUE(ReadRegistryString(HKEY_LOCAL_MACHINE, UninstallKey, "DisplayName", text));
-  EXPECT_EQ(text, "Quorvel");
-  EXPECT_TRUE(ReadRegistryString(HKEY_LOCAL_MACHINE, UninstallKey, "UninstallString", text));
-  EXPECT_EQ(text, InFolder(folder, "kavriset.exe"));
-  EXPECT_TRUE(ReadRegistryString(HKEY_LOCAL_MACHINE, UninstallKey, "InstallLocation", text));
-  EXPECT_EQ(text, folder);
-  EXPECT_TRUE(ReadRegistryString(HKEY_LOCAL_MACHINE, UninstallKey, "Publisher", text));
-  EXPECT_EQ(text, "Norvane");
-  EXPECT_TRUE(ReadRegistryDword(HKEY_LOCAL_MACHINE, UninstallKey, "VersionMajor", number));
-  EXPECT_EQ(number, 1u);
-  EXPECT_TRUE(ReadRegistryDword(HKEY_LOCAL_MACHINE, UninstallKey, "VersionMinor", number));
-  EXPECT_EQ(number, 740u);
+  const std::string copy = InFolder(folder, "kavriset.exe");
+  const std::pair<const char*, std::string> strings[] = {
+      {"DisplayName", "Quorvel"},       {"UninstallString", "\"" + copy + "\""}, {"InstallLocation", folder},
+      {"Publisher", "Norvane"},         {"DisplayIcon", copy + ",0"},             {"DisplayVersion", "1.740"}};
+  for (const auto& [name, expected] : strings) {
+    std::string text;
+    EXPECT_TRUE(ReadRegistryString(HKEY_LOCAL_MACHINE, UninstallKey, name, text)) << name << " is no REG_SZ";
+    EXPECT_EQ(text, expected) << name;
+  }
+  // What the folder holds after installing, in KiB rounded up.
+  int64_t installedBytes = int64_t(Payload().copySize) + PayloadSizeKavri1 + PayloadSizeKavri0 +
+                           PayloadExpandedSizeViewer + FileSize(InFolder(folder, "KavriL.dat"));
+  const std::pair<const char*, DWORD> numbers[] = {{"VersionMajor", 1},
+                                                   {"VersionMinor", 740},
+                                                   {"EstimatedSize", DWORD((installedBytes + 1023) / 1024)},
+                                                   {"NoModify", 1},
+                                                   {"NoRepair", 1}};
+  for (const auto& [name, expected] : numbers) {
+    DWORD number = 0;
+    EXPECT_TRUE(ReadRegistryDword(HKEY_LOCAL_MACHINE, UninstallKey, name, number)) << name << " is no REG_DWORD";
+    EXPECT_EQ(number, expected) << name;
+  }
+  std::vector<std::string> values = ListRegistry(HKEY_LOCAL_MACHINE, UninstallKey);
+  EXPECT_EQ(std::count_if(values.begin(), values.end(),
+                          [](const std::string& line) { return line.find(": ") != std::string::npos; }),
+            11)
+      << testing::PrintToString(values);
 
   EXPECT_EQ(SettingsValue("Installed", "Group"), "Statorix");
   EXPECT_EQ(SettingsValue("Installed", "Folder"), folder);

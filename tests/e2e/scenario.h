@@ -15,6 +15,10 @@ struct PayloadFacts {
 };
 const PayloadFacts& Payload();
 
+// The installer's first `length` bytes, its last section shortened to the bytes it still has: a
+// file whose last section runs past its end does not start at all.
+std::string CutInstaller(const std::string& installer, uint32_t length);
+
 // The folder with a trailing backslash, then the name.
 std::string InFolder(const std::string& folder, const char* name);
 std::string ProgramGroupFolder();

@@ -20,6 +20,10 @@ struct FakePe {
   uint16_t optionalHeaderSize = 224;
   size_t dataGap = 0;  // extra bytes between data blocks, after alignment
   size_t sectionSlack = 0;  // bytes in the section's raw data after the alignment padding
+  // A signature as signtool and osslsigncode append it: named by the security directory.
+  std::vector<uint8_t> certificateTable;
+  size_t certificateGap = 0;        // bytes between the last section and the table
+  int32_t certificateSizeSkew = 0;  // the directory's size minus the table's
 
   static constexpr uint32_t ResourceRva = 0x2000;
   static constexpr uint32_t ResourcePosition = 0x400;
@@ -117,8 +121,24 @@ std::vector<uint8_t> FakePe::Build() const {
     Put32(image, optional + 140, 0x20);
     image.resize(image.size() + 0x200, 0);
   }
+  if (!certificateTable.empty()) {
+    image.resize(image.size() + certificateGap, 0);
+    Put32(image, optional + 128, uint32_t(image.size()));
+    Put32(image, optional + 132, uint32_t(int64_t(certificateTable.size()) + certificateSizeSkew));
+    image.insert(image.end(), certificateTable.begin(), certificateTable.end());
+  }
   image.resize(image.size() + trailingBytes, 0);
   return image;
+}
+
+// One WIN_CERTIFICATE entry of `length` bytes, padded to 8.
+std::vector<uint8_t> Certificate(uint32_t length, uint16_t type = 2) {
+  std::vector<uint8_t> entry((length + 7) & ~7u, 0);
+  std::fill(entry.begin() + 8, entry.begin() + length, 0x30);
+  Put32(entry, 0, length);
+  Put16(entry, 4, 0x0200);
+  Put16(entry, 6, type);
+  return entry;
 }
 
 std::vector<uint8_t> Filled(size_t size, uint8_t value) { return std::vector<uint8_t>(size, value); }
@@ -163,7 +183,21 @@ TEST(Layout, AcceptsPayloadAtTheEndAndMeasuresTheCopy) {
   EXPECT_TRUE(std::equal(image.begin() + report.copySize, image.begin() + report.copySize + 76398,
                          Filled(76398, 0x44).begin()));
   EXPECT_EQ(image[report.copySize - 1], 0x33);  // the copy ends with the last other resource
+  EXPECT_EQ(report.certificateTableSize, 0u);
   EXPECT_TRUE(CheckLayout(image, nullptr, report, error)) << error;
+
+  // Signed once, or twice in two entries: the table is reported and the copy is unchanged.
+  LayoutReport unsigned_ = report;
+  std::vector<uint8_t> twice = Certificate(1413);
+  for (uint8_t byte : Certificate(900)) twice.push_back(byte);
+  for (const std::vector<uint8_t>& table : {Certificate(1413), twice}) {
+    FakePe signedPe = GoodInstaller();
+    signedPe.certificateTable = table;
+    ASSERT_TRUE(CheckLayout(signedPe.Build(), &sizes, report, error)) << error;
+    EXPECT_EQ(report.certificateTableSize, table.size());
+    EXPECT_EQ(report.copySize, unsigned_.copySize);
+    EXPECT_EQ(report.trailingPadding, unsigned_.trailingPadding);
+  }
 }
 
 TEST(Layout, RefusesBrokenRequirements) {
@@ -202,6 +236,32 @@ TEST(Layout, RefusesBrokenRequirements) {
   pe = GoodInstaller();
   pe.optionalHeaderSize = 240;
   EXPECT_NE(LayoutError(pe).find("not 224"), std::string::npos);
+}
+
+// After the sections only the certificate table the security directory names may follow, whole.
+TEST(Layout, RefusesAnythingButTheNamedCertificateTableAfterTheSections) {
+  struct Case {
+    const char* name;
+    void (*damage)(FakePe&);
+    const char* error;
+  };
+  const Case cases[] = {
+      {"bytes after the table", [](FakePe& pe) { pe.trailingBytes = 16; }, "16 bytes follow the certificate table"},
+      {"a gap before the table", [](FakePe& pe) { pe.certificateGap = 8; }, "8 bytes lie between"},
+      {"a size past the end", [](FakePe& pe) { pe.certificateSizeSkew = 8; }, "runs past the end of the file"},
+      {"a size short of the end", [](FakePe& pe) { pe.certificateSizeSkew = -8; }, "8 bytes follow the certificate"},
+      {"an X.509 entry", [](FakePe& pe) { pe.certificateTable = Certificate(1413, 1); }, "not an Authenticode"},
+      {"an entry longer than the table",
+       [](FakePe& pe) { Put32(pe.certificateTable, 0, uint32_t(pe.certificateTable.size() + 8)); },
+       "does not fit the certificate table"},
+      {"an entry of length 0", [](FakePe& pe) { Put32(pe.certificateTable, 0, 0); }, "does not fit the certificate table"},
+  };
+  for (const Case& c : cases) {
+    FakePe pe = GoodInstaller();
+    pe.certificateTable = Certificate(1413);
+    c.damage(pe);
+    EXPECT_NE(LayoutError(pe).find(c.error), std::string::npos) << c.name << ": " << LayoutError(pe);
+  }
 }
 
 TEST(Layout, RefusesTruncatedAndDamagedImagesSafely) {

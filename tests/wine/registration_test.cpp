@@ -73,17 +73,26 @@ std::string ReadIni(const char* section, const char* key) {
 
 // ---- Uninstall entry
 
-TEST(UninstallEntry, WritesSixValuesWithTheirTypesAndSizes) {
+TEST(UninstallEntry, WritesElevenValuesWithTheirTypesAndSizes) {
   PrepareState();
-  lstrcpyA(setup.folder, "C:\\Program Files\\xan");
+  const char* const folder = "C:\\Program Files\\xan";
+  CreateDirectoryA("C:\\Program Files", nullptr);
+  CreateDirectoryA(folder, nullptr);
+  PointWorkPathAt(folder);
   lstrcpyA(setup.uninstallerPath, "C:\\Program Files\\xan\\kavriset.exe");
+  // 3,073 bytes installed: 4 KiB rounded up; the reader's later file is not the installation's.
+  const std::pair<const char*, DWORD> files[] = {{"kavriset.exe", 2000}, {"Kavri1.DAT", 1000}, {"Kavri0.DAT", 72},
+                                                 {"Kavri.exe", 0},       {"KavriL.dat", 1},   {"KavriV.ini", 5000}};
+  for (const auto& f : files) WriteFileOfSize(std::string(folder) + "\\" + f.first, f.second);
   WriteUninstallEntry();
 
   struct Expected { const char* name; const char* text; };
   const Expected strings[] = {{"DisplayName", "Quorvel"},
-                              {"UninstallString", "C:\\Program Files\\xan\\kavriset.exe"},
+                              {"UninstallString", "\"C:\\Program Files\\xan\\kavriset.exe\""},
                               {"InstallLocation", "C:\\Program Files\\xan"},
-                              {"Publisher", "Norvane"}};
+                              {"Publisher", "Norvane"},
+                              {"DisplayIcon", "C:\\Program Files\\xan\\kavriset.exe,0"},
+                              {"DisplayVersion", "1.740"}};
   for (const Expected& e : strings) {
     RegistryValue value;
     ASSERT_TRUE(QueryValue(HKEY_LOCAL_MACHINE, KeyPath, e.name, &value)) << e.name;
@@ -91,12 +100,13 @@ TEST(UninstallEntry, WritesSixValuesWithTheirTypesAndSizes) {
     EXPECT_EQ(value.size, static_cast<DWORD>(lstrlenA(e.text) + 1)) << e.name;  // the NUL is stored
     EXPECT_STREQ(reinterpret_cast<const char*>(value.data.data()), e.text);
   }
-  const std::pair<const char*, DWORD> numbers[] = {{"VersionMajor", 1}, {"VersionMinor", 740}};
+  const std::pair<const char*, DWORD> numbers[] = {{"VersionMajor", 1}, {"VersionMinor", 740}, {"EstimatedSize", 4},
+                                                   {"NoModify", 1},     {"NoRepair", 1}};
   for (const auto& n : numbers) {
     RegistryValue value;
     ASSERT_TRUE(QueryValue(HKEY_LOCAL_MACHINE, KeyPath, n.first, &value)) << n.first;
-    EXPECT_EQ(value.type, static_cast<DWORD>(REG_DWORD));
-    EXPECT_EQ(value.size, 4u);
+    EXPECT_EQ(value.type, static_cast<DWORD>(REG_DWORD)) << n.first;
+    EXPECT_EQ(value.size, 4u) << n.first;
     DWORD number = 0;
     memcpy(&number, value.data.data(), 4);
     EXPECT_EQ(number, n.second) << n.first;
@@ -107,7 +117,7 @@ TEST(UninstallEntry, WritesSixValuesWithTheirTypesAndSizes) {
   RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &valueCount, nullptr, nullptr,
                    nullptr, nullptr);
   RegCloseKey(key);
-  EXPECT_EQ(valueCount, 6u);
+  EXPECT_EQ(valueCount, 11u);
 }
 
 TEST(UninstallEntry, RewriteReplacesValuesAndDeleteRemovesTheKey) {
