@@ -49,7 +49,7 @@ bool ComposeWorkPath(const char* name) {
 static bool FileIsHeldByAnother(const char* name) {
   if (!ComposeWorkPath(name)) return false;
   FileHandle file = OpenForRead(setup.workPath);
-  if (file == NoFile) return PathExists(setup.workPath);
+  if (file == NoFile) return FileIsListed(setup.workPath);
   CloseFile(file);
   file = OpenUnshared(setup.workPath);
   if (file == NoFile) return true;

@@ -39,7 +39,10 @@ bool FileIsPresent(const char* path) {
 
 // The attributes are read without opening the file, so a file that another program holds without
 // any sharing still shows as present.
-bool PathExists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
+bool FileIsListed(const char* path) {
+  DWORD attributes = GetFileAttributesA(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
 
 bool IsSameFile(const char* first, const char* second) {
   BY_HANDLE_FILE_INFORMATION info[2] = {};

@@ -15,7 +15,7 @@ FileHandle OpenUnshared(const char* path);       // read, no sharing at all (the
 FileHandle CreateForWrite(const char* path);     // read/write, shared r/w, always afresh, sequential
 FileHandle CreateNewForWrite(const char* path);  // write, shared for readers, never overwrites
 bool FileIsPresent(const char* path);            // opens for reading and closes at once
-bool PathExists(const char* path);               // a file or folder by that name, openable or not
+bool FileIsListed(const char* path);              // a file (not a folder) by that name, openable or not
 bool IsSameFile(const char* first, const char* second);  // one file (volume and index), both openable
 long ReadBlock(FileHandle file, void* buffer, uint32_t count);         // bytes read, -1 on error
 long WriteBlock(FileHandle file, const void* buffer, uint32_t count);  // bytes written, -1 on error

@@ -146,7 +146,7 @@ void RemoveInstalledFiles() {
   const PayloadEntry* first = FirstFileEntry();
   for (const PayloadEntry* entry = PayloadManifest; entry != ManifestEnd(); ++entry) {
     if (entry->kind != KindFile && entry->kind != KindLaterFile) continue;
-    if (!ComposeWorkPath(entry->name) || !PathExists(setup.workPath)) continue;
+    if (!ComposeWorkPath(entry->name) || !FileIsListed(setup.workPath)) continue;
     uint32_t size = 0;
     FileHandle file = entry->kind == KindFile ? OpenForRead(setup.workPath) : NoFile;
     if (file != NoFile) {
