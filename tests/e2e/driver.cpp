@@ -2,7 +2,9 @@
 // controls read and clicked from another process, and the installer's message boxes.
 #include "tests/e2e/driver.h"
 
-#include "tests/e2e/machine_state.h"
+#include <cstdio>
+#include <initializer_list>
+
 #include "tests/wine/wine_test_support.h"
 
 namespace {
@@ -64,9 +66,19 @@ std::string WindowText(HWND window) {
 
 }  // namespace
 
+namespace {
+
+bool CreateFolders(const std::string& path) {
+  if (path.size() <= 3 || GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+  if (!CreateFolders(DirectoryOf(path))) return false;
+  return CreateDirectoryA(path.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
+}
+
+}  // namespace
+
 bool CopyToPath(const std::string& from, const std::string& to) {
   std::string dir = DirectoryOf(to);
-  if (!dir.empty() && !MakeDirectories(dir)) return false;
+  if (!dir.empty() && !CreateFolders(dir)) return false;
   return CopyFileA(from.c_str(), to.c_str(), FALSE) != 0;
 }
 
@@ -75,11 +87,16 @@ bool PlaceInstaller(const std::string& windowsPath) {
 }
 
 bool LaunchSetup(SetupProcess& setup, const std::string& exePath, const std::string& currentDir) {
+  return LaunchSetupWith(setup, exePath, currentDir, 0);
+}
+
+bool LaunchSetupWith(SetupProcess& setup, const std::string& exePath, const std::string& currentDir,
+                     DWORD creationFlags) {
   std::string dir = currentDir.empty() ? DirectoryOf(exePath) : currentDir;
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info = {};
-  if (!CreateProcessA(exePath.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr,
+  if (!CreateProcessA(exePath.c_str(), nullptr, nullptr, nullptr, FALSE, creationFlags, nullptr,
                       dir.empty() ? nullptr : dir.c_str(), &startup, &info))
     return false;
   setup.process = info.hProcess;
@@ -152,6 +169,18 @@ void TypeText(const SetupProcess& setup, int id, const std::string& text) {
 
 void CloseDialogWindow(const SetupProcess& setup) { PostMessageA(setup.dialog, WM_CLOSE, 0, 0); }
 
+bool WaitForPostedMessages(HWND editBox, DWORD timeoutMs) {
+  DWORD_PTR modified = 0;
+  if (!SendMessageTimeoutA(editBox, EM_SETMODIFY, FALSE, 0, SMTO_ABORTIFHUNG, timeoutMs, &modified)) return false;
+  PostMessageA(editBox, EM_SETMODIFY, TRUE, 0);
+  return WaitUntil(
+      [&] {
+        return SendMessageTimeoutA(editBox, EM_GETMODIFY, 0, 0, SMTO_ABORTIFHUNG, SendTimeoutMs, &modified) &&
+               modified;
+      },
+      timeoutMs);
+}
+
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs, DWORD pollMs) {
   DWORD start = GetTickCount();
   for (;;) {
@@ -209,30 +238,74 @@ InstallEnd RunInstallation(const SetupProcess& setup, MessageBoxSeen& box, DWORD
   return end;
 }
 
+namespace {
+
+constexpr const char* HoldKindNames[] = {"Step", "HintTimer"};
+
+// The events message_hold.dll opens in the installer's process, named after the kind and that process.
+HANDLE CreateHoldEvent(HoldKind kind, const char* event, DWORD processId, bool manualReset) {
+  char name[64];
+  std::snprintf(name, sizeof name, "QuorvelHold%s%s.%lu", HoldKindNames[kind], event, processId);
+  HANDLE created = CreateEventA(nullptr, manualReset, FALSE, name);
+  // The installer may still hold one from an earlier hold: start from a clear state.
+  if (created) ResetEvent(created);
+  return created;
+}
+
+}  // namespace
+
+bool BeginHold(const SetupProcess& setup, HoldKind kind, MessageHold& hold) {
+  hold.due = CreateHoldEvent(kind, "Due", setup.processId, false);
+  hold.go = CreateHoldEvent(kind, "Go", setup.processId, false);
+  hold.freed = CreateHoldEvent(kind, "Free", setup.processId, true);
+  // Stays loaded: the installer may still be inside the hook after it has been taken away.
+  static HMODULE library = LoadLibraryA(WindowsPathOf(QUORVEL_MESSAGE_HOLD_DLL).c_str());
+  // Through void*: -Wextra rejects a direct cast between unrelated function types.
+  auto proc = library ? reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(GetProcAddress(library, "HoldMessage")))
+                      : nullptr;
+  if (hold.due && hold.go && hold.freed && proc)
+    hold.hook = SetWindowsHookExA(WH_GETMESSAGE, proc, library, setup.threadId);
+  if (!hold.hook) EndHold(hold);
+  return hold.hook != nullptr;
+}
+
+bool WaitForHold(const SetupProcess& setup, const MessageHold& hold, DWORD timeoutMs) {
+  HANDLE events[] = {hold.due, setup.process};
+  return WaitForMultipleObjects(2, events, FALSE, timeoutMs) == WAIT_OBJECT_0;
+}
+
+void ReleaseHold(const MessageHold& hold) { SetEvent(hold.go); }
+
+void EndHold(MessageHold& hold) {
+  if (hold.freed) SetEvent(hold.freed);
+  if (hold.hook) UnhookWindowsHookEx(hold.hook);
+  for (HANDLE event : {hold.due, hold.go, hold.freed})
+    if (event) CloseHandle(event);
+  hold = MessageHold();
+}
+
 bool StopInstallationWhen(const SetupProcess& setup, const std::function<bool()>& reached,
                           DWORD timeoutMs, bool byClosing) {
+  MessageHold hold;
+  if (!BeginHold(setup, KindHoldStep, hold)) return false;
   ClickButton(setup, IDOK);
+  bool stopped = false;
   DWORD start = GetTickCount();
-  DWORD lastLook = start;
-  while (GetTickCount() - start < timeoutMs) {
-    if (SuspendThread(setup.thread) == static_cast<DWORD>(-1)) return false;
-    // Wine stops a thread asynchronously; asking for its context waits until it has stopped.
-    CONTEXT context = {};
-    context.ContextFlags = CONTEXT_CONTROL;
-    GetThreadContext(setup.thread, &context);
-    bool stop = reached();
-    if (stop && byClosing) PostMessageA(setup.dialog, WM_CLOSE, 0, 0);
-    else if (stop) PostMessageA(GetDlgItem(setup.dialog, IDCANCEL), BM_CLICK, 0, 0);
-    ResumeThread(setup.thread);
-    if (stop) return true;
-    if (WaitForSingleObject(setup.process, 0) != WAIT_TIMEOUT) return false;
-    if (GetTickCount() - lastLook >= 200) {
+  while (!stopped && GetTickCount() - start < timeoutMs) {
+    if (!WaitForHold(setup, hold, 200)) {
+      if (WaitForSingleObject(setup.process, 0) != WAIT_TIMEOUT) break;
       // An installation that completed or failed before the moment came will never reach it.
       MessageBoxSeen box;
-      if (ControlText(setup, IDCANCEL) == "&Open" || FindMessageBox(setup, box)) return false;
-      lastLook = GetTickCount();
+      if (ControlText(setup, IDCANCEL) == "&Open" || FindMessageBox(setup, box)) break;
+      continue;
     }
-    Sleep(0);
+    // The installer waits in its message loop with the next step in hand. A stop posted now is
+    // handled while that step drains the queue, so it lands at that step's end.
+    stopped = reached();
+    if (stopped && byClosing) PostMessageA(setup.dialog, WM_CLOSE, 0, 0);
+    else if (stopped) PostMessageA(GetDlgItem(setup.dialog, IDCANCEL), BM_CLICK, 0, 0);
+    ReleaseHold(hold);
   }
-  return false;
+  EndHold(hold);
+  return stopped;
 }

@@ -120,7 +120,7 @@ TEST(MainDialog, ProgramFileHeldWithoutReadSharingDisablesInstall) {
   // Suspended until the file is held, so that the dialog's start-up certainly sees it held.
   ASSERT_TRUE(setup.Launch(SetupCopy, SetupDir, CREATE_SUSPENDED));
   HANDLE held = CreateFileA(SetupCopy, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-  ResumeThread(setup.process.hThread);
+  ResumeThread(setup.thread);
   ASSERT_NE(INVALID_HANDLE_VALUE, held) << GetLastError();
   ASSERT_TRUE(setup.WaitForDialog());
   EXPECT_FALSE(setup.Enabled(IDC_INSTALL));

@@ -4,11 +4,17 @@
 # The prefix is copied from a template made once (wineboot takes 10-15 s). The system DLLs
 # (500+ MB that no test writes) are hard-linked rather than copied, which brings a prefix's
 # set-up from about 2 s down to a fifth of a second; everything else is a real copy.
-#   QUORVEL_WINE_TEMPLATE  template prefix (default: ~/.cache/quorvel/wine-template)
+# The prefix's kind is always named: without WINEARCH, a new prefix is 64-bit or 32-bit depending
+# on which Wine packages the machine has.
+#   QUORVEL_WINEARCH       win32 (default) or win64: a 32-bit Windows, or a 64-bit one on which
+#                          the 32-bit programs run under WoW64 as on most users' machines
+#   QUORVEL_WINE_TEMPLATE  template prefix (default: ~/.cache/quorvel/wine-template-$QUORVEL_WINEARCH)
 #   QUORVEL_KEEP_PREFIX=1  keep the prefix for inspection (its path is printed)
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
-template=${QUORVEL_WINE_TEMPLATE:-$HOME/.cache/quorvel/wine-template}
+export WINEARCH=${QUORVEL_WINEARCH:-win32}
+case $WINEARCH in win32|win64) ;; *) echo "wine-run: unknown QUORVEL_WINEARCH $WINEARCH" >&2; exit 1 ;; esac
+template=${QUORVEL_WINE_TEMPLATE:-$HOME/.cache/quorvel/wine-template-$WINEARCH}
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
 
