@@ -3,6 +3,7 @@
 #include "tests/e2e/driver.h"
 
 #include <cstdio>
+#include <cstring>
 #include <initializer_list>
 
 #include "tests/wine/wine_test_support.h"
@@ -241,6 +242,7 @@ InstallEnd RunInstallation(const SetupProcess& setup, MessageBoxSeen& box, DWORD
 namespace {
 
 constexpr const char* HoldKindNames[] = {"Step", "HintTimer"};
+constexpr DWORD HoldTextSize = 512;
 
 // The events message_hold.dll opens in the installer's process, named after the kind and that process.
 HANDLE CreateHoldEvent(HoldKind kind, const char* event, DWORD processId, bool manualReset) {
@@ -258,12 +260,15 @@ bool BeginHold(const SetupProcess& setup, HoldKind kind, MessageHold& hold) {
   hold.due = CreateHoldEvent(kind, "Due", setup.processId, false);
   hold.go = CreateHoldEvent(kind, "Go", setup.processId, false);
   hold.freed = CreateHoldEvent(kind, "Free", setup.processId, true);
+  char name[64];
+  std::snprintf(name, sizeof name, "QuorvelHold%sHint.%lu", HoldKindNames[kind], setup.processId);
+  hold.hintText = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, HoldTextSize, name);
   // Stays loaded: the installer may still be inside the hook after it has been taken away.
   static HMODULE library = LoadLibraryA(WindowsPathOf(QUORVEL_MESSAGE_HOLD_DLL).c_str());
   // Through void*: -Wextra rejects a direct cast between unrelated function types.
   auto proc = library ? reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(GetProcAddress(library, "HoldMessage")))
                       : nullptr;
-  if (hold.due && hold.go && hold.freed && proc)
+  if (hold.due && hold.go && hold.freed && hold.hintText && proc)
     hold.hook = SetWindowsHookExA(WH_GETMESSAGE, proc, library, setup.threadId);
   if (!hold.hook) EndHold(hold);
   return hold.hook != nullptr;
@@ -274,13 +279,22 @@ bool WaitForHold(const SetupProcess& setup, const MessageHold& hold, DWORD timeo
   return WaitForMultipleObjects(2, events, FALSE, timeoutMs) == WAIT_OBJECT_0;
 }
 
+std::string HeldHintText(const MessageHold& hold) {
+  std::string text;
+  if (const char* view = static_cast<const char*>(MapViewOfFile(hold.hintText, FILE_MAP_READ, 0, 0, HoldTextSize))) {
+    text.assign(view, strnlen(view, HoldTextSize));
+    UnmapViewOfFile(view);
+  }
+  return text;
+}
+
 void ReleaseHold(const MessageHold& hold) { SetEvent(hold.go); }
 
 void EndHold(MessageHold& hold) {
   if (hold.freed) SetEvent(hold.freed);
   if (hold.hook) UnhookWindowsHookEx(hold.hook);
-  for (HANDLE event : {hold.due, hold.go, hold.freed})
-    if (event) CloseHandle(event);
+  for (HANDLE handle : {hold.due, hold.go, hold.freed, hold.hintText})
+    if (handle) CloseHandle(handle);
   hold = MessageHold();
 }
 

@@ -87,10 +87,13 @@ struct MessageHold {
   HANDLE go = nullptr;
   HANDLE freed = nullptr;
   HHOOK hook = nullptr;
+  HANDLE hintText = nullptr;  // 512 bytes: the hint panel's text when the installer was held
 };
 bool BeginHold(const SetupProcess& setup, HoldKind kind, MessageHold& hold);
 // True when the installer is held; false when it was not within the time or has ended.
 bool WaitForHold(const SetupProcess& setup, const MessageHold& hold, DWORD timeoutMs = ShortWaitMs);
+// The hint panel's text as the held installer shows it.
+std::string HeldHintText(const MessageHold& hold);
 // Lets the held message be handled; the next one of the kind is held again.
 void ReleaseHold(const MessageHold& hold);
 // Lets everything run and takes the hook away.

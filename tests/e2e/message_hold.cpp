@@ -9,11 +9,13 @@
 #include <initializer_list>
 
 #include "app/hints.h"
+#include "resources/resource_ids.h"
 
 namespace {
 
 // Never hold the installer forever when the driver has gone: the test fails on its own bounds.
 constexpr DWORD HoldLimitMs = 120000;
+constexpr DWORD HoldTextSize = 512;  // the driver's MessageHold::hintText
 
 // The dialog's command 1 without a control window: the step the installation posts to itself.
 bool IsStep(const MSG& message) {
@@ -37,11 +39,26 @@ HANDLE OpenNamed(const char* kind, const char* event) {
   return OpenEventA(EVENT_MODIFY_STATE | SYNCHRONIZE, FALSE, name);
 }
 
+// The hint panel's text, for the driver: it cannot ask the held installer for it, and an edit box
+// keeps its text where only its own process can read it.
+void RecordHintText(const char* kind, HWND dialog) {
+  char name[64];
+  std::snprintf(name, sizeof name, "QuorvelHold%sHint.%lu", kind, GetCurrentProcessId());
+  HANDLE mapping = OpenFileMappingA(FILE_MAP_WRITE, FALSE, name);
+  if (!mapping) return;
+  if (void* view = MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, HoldTextSize)) {
+    GetDlgItemTextA(dialog, IDC_HINT_PANEL, static_cast<char*>(view), HoldTextSize);
+    UnmapViewOfFile(view);
+  }
+  CloseHandle(mapping);
+}
+
 // due: set here, the message is about to be handled; go: set by the driver, handle it;
 // free: set by the driver when it stops watching, handle everything.
-void HoldForDriver(const char* kind) {
+void HoldForDriver(const char* kind, HWND dialog) {
   HANDLE due = OpenNamed(kind, "Due"), go = OpenNamed(kind, "Go"), freed = OpenNamed(kind, "Free");
   if (due && go && freed && WaitForSingleObject(freed, 0) == WAIT_TIMEOUT) {
+    RecordHintText(kind, dialog);
     SetEvent(due);
     HANDLE either[] = {go, freed};
     WaitForMultipleObjects(2, either, FALSE, HoldLimitMs);
@@ -56,7 +73,7 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK HoldMessage(int code, WPARAM r
   if (code == HC_ACTION && removal == PM_REMOVE) {
     const MSG& message = *reinterpret_cast<const MSG*>(data);
     for (const Watch& watch : Watches)
-      if (watch.matches(message)) HoldForDriver(watch.kind);
+      if (watch.matches(message)) HoldForDriver(watch.kind, message.hwnd);
   }
   return CallNextHookEx(nullptr, code, removal, data);
 }

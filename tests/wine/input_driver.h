@@ -119,19 +119,20 @@ class InstallerInput : public ::testing::Test {
     ASSERT_TRUE(setup.Start());
     dialog = setup.dialog;
     WaitForInputIdle(setup.process, 5000);
-    ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == dialog && FocusOfDialog() != nullptr; }, 5000));
+    ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == dialog && FocusOfDialog() != nullptr; }));
     // The first focus frame goes after 400 ms; pixels read before that would count it as background.
-    ASSERT_TRUE(WaitUntil([&] { return Panel() != "" && !IsFramed(ScreenRectOf(Item(IDC_HINT_PANEL))); }, 3000));
+    ASSERT_TRUE(WaitUntil([&] { return Panel() != "" && !IsFramed(ScreenRectOf(Item(IDC_HINT_PANEL))); }));
   }
   void TearDown() override {
     ReleaseLeft();
     SendKey(VK_CONTROL, true);
     if (dialog) PostMessageA(dialog, WM_CLOSE, 0, 0);
-    if (setup.process) setup.WaitForExit(10000);
+    if (setup.process) setup.WaitForExit();
   }
 
   HWND Item(int id) const { return GetDlgItem(dialog, id); }
   HWND GroupEdit() const { return GetWindow(Item(IDC_GROUP), GW_CHILD); }
+  // Asked of the installer, so the answer comes after the handler that set the text has finished.
   std::string Panel() const { return TextOf(Item(IDC_HINT_PANEL)); }
 
   HWND FocusOfDialog() const {
