@@ -10,7 +10,8 @@
 
 namespace {
 
-constexpr UINT SendTimeoutMs = 5000;
+// A read waits as long as any other state: a loaded machine can stall the installer for seconds.
+constexpr UINT SendTimeoutMs = ShortWaitMs;
 
 std::string DirectoryOf(const std::string& path) {
   size_t slash = path.find_last_of('\\');

@@ -8,7 +8,7 @@
 
 namespace {
 
-constexpr DWORD SelfDeleteWaitMs = 30000;
+constexpr DWORD SelfDeleteWaitMs = ShortWaitMs;
 
 class Uninstall : public testing::Test {
  protected:

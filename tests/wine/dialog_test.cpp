@@ -49,7 +49,7 @@ HWND FindViewer() {
 std::string ItemText(HWND window, int id) {
   char buffer[512] = {};
   SendMessageTimeoutA(GetDlgItem(window, id), WM_GETTEXT, sizeof buffer,
-                      reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG, 5000, nullptr);
+                      reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG, ShortWaitMs, nullptr);
   return buffer;
 }
 

@@ -18,7 +18,7 @@ using dialog_driver::WaitUntil;
 
 inline std::string TextOf(HWND window) {
   char text[512] = {};
-  SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000,
+  SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, ShortWaitMs,
                       nullptr);
   return text;
 }

@@ -136,7 +136,7 @@ TEST_F(SelfCopy, CopyRunsWithoutPayloadAndOffersNoInstall) {
   ASSERT_NE(nullptr, install);
   EXPECT_FALSE(IsWindowEnabled(install));
   PostMessageA(dialog, WM_CLOSE, 0, 0);
-  EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(process.hProcess, 30000));
+  EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(process.hProcess, 60000));
   DWORD exitCode = 1;
   GetExitCodeProcess(process.hProcess, &exitCode);
   EXPECT_EQ(0u, exitCode);
