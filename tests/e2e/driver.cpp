@@ -6,6 +6,7 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "tests/e2e/machine_state.h"
 #include "tests/wine/wine_test_support.h"
 
 namespace {
@@ -68,19 +69,23 @@ std::string WindowText(HWND window) {
 
 }  // namespace
 
-namespace {
-
-bool CreateFolders(const std::string& path) {
-  if (path.size() <= 3 || GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
-  if (!CreateFolders(DirectoryOf(path))) return false;
-  return CreateDirectoryA(path.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
+// Declared with the machine's state, which reads what the installer leaves; here because the
+// dialog cases, which have no use for the rest of it, place the installer too.
+bool MakeDirectories(const std::string& path) {
+  for (size_t at = 3; at <= path.size(); ++at) {
+    if (at == path.size() || path[at] == '\\') {
+      std::string part = path.substr(0, at);
+      DWORD attributes = GetFileAttributesA(part.c_str());
+      bool isFolder = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+      if (!isFolder && !CreateDirectoryA(part.c_str(), nullptr)) return false;
+    }
+  }
+  return true;
 }
-
-}  // namespace
 
 bool CopyToPath(const std::string& from, const std::string& to) {
   std::string dir = DirectoryOf(to);
-  if (!dir.empty() && !CreateFolders(dir)) return false;
+  if (!dir.empty() && !MakeDirectories(dir)) return false;
   return CopyFileA(from.c_str(), to.c_str(), FALSE) != 0;
 }
 

@@ -51,16 +51,6 @@ bool WriteWholeFile(const std::string& path, const std::string& bytes) {
   return ok;
 }
 
-bool MakeDirectories(const std::string& path) {
-  for (size_t at = 3; at <= path.size(); ++at) {
-    if (at == path.size() || path[at] == '\\') {
-      std::string part = path.substr(0, at);
-      if (!DirectoryExists(part) && !CreateDirectoryA(part.c_str(), nullptr)) return false;
-    }
-  }
-  return true;
-}
-
 uint32_t Crc32(const std::string& bytes) {
   static uint32_t table[256];
   if (!table[1]) {
