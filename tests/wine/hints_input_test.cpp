@@ -1,30 +1,109 @@
 // The hints and fields of the real installer driven with real input (SendInput): hover, label
 // clicks and typing into the group field, read back across the process boundary.
-#include "tests/wine/input_driver.h"
+#include <gtest/gtest.h>
 
-using namespace input_driver;
+#include <string>
+
+#include "resources/resource_ids.h"
+#include "tests/wine/dialog_driver.h"
 
 namespace {
 
-class HintsInputTest : public InstallerInput {};
+using dialog_driver::RunningSetup;
+using dialog_driver::WaitUntil;
+
+std::string TextOf(HWND window) {
+  char text[512] = {};
+  SendMessageA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+  return text;
+}
+
+class HintsInputTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(setup.Start(WindowsPathOf(QUORVEL_SETUP_EXE).c_str(), nullptr));
+    dialog = setup.dialog;
+    WaitForInputIdle(setup.process, 5000);
+  }
+  void TearDown() override {
+    if (dialog) PostMessageA(dialog, WM_CLOSE, 0, 0);
+    if (setup.process) setup.WaitForExit();
+  }
+  HWND Item(int id) { return GetDlgItem(dialog, id); }
+  void MoveTo(HWND window) {
+    RECT rect;
+    GetWindowRect(window, &rect);
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dx = ((rect.left + rect.right) / 2) * 65536 / GetSystemMetrics(SM_CXSCREEN) + 1;
+    input.mi.dy = ((rect.top + rect.bottom) / 2) * 65536 / GetSystemMetrics(SM_CYSCREEN) + 1;
+    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    SendInput(1, &input, sizeof input);
+  }
+  void Click(HWND window) {
+    MoveTo(window);
+    INPUT press[2] = {};
+    press[0].type = press[1].type = INPUT_MOUSE;
+    press[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    press[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    SendInput(2, press, sizeof press[0]);
+  }
+  void Type(const char* text) {
+    for (const char* p = text; *p; ++p) {
+      const SHORT key = VkKeyScanA(*p);
+      INPUT keys[4] = {};
+      int count = 0;
+      auto add = [&](WORD vk, DWORD flags) {
+        keys[count].type = INPUT_KEYBOARD;
+        keys[count].ki.wVk = vk;
+        keys[count].ki.dwFlags = flags;
+        ++count;
+      };
+      const bool shift = (key >> 8) & 1;
+      if (shift) add(VK_SHIFT, 0);
+      add(LOBYTE(key), 0);
+      add(LOBYTE(key), KEYEVENTF_KEYUP);
+      if (shift) add(VK_SHIFT, KEYEVENTF_KEYUP);
+      SendInput(count, keys, sizeof keys[0]);
+      Sleep(20);
+    }
+  }
+  HWND FocusOfDialog() {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &info);
+    return info.hwndFocus;
+  }
+  RunningSetup setup;
+  HWND dialog = nullptr;
+};
 
 TEST_F(HintsInputTest, HoverLabelClicksAndSuggestedRule) {
-  PointAt(Item(IDC_BROWSE));
-  EXPECT_TRUE(WaitUntil([&] { return Panel() == "Explore and choose a destination from the existing folders"; }))
-      << Panel();
+  MoveTo(Item(IDC_BROWSE));
+  EXPECT_TRUE(WaitUntil([&] {
+    return TextOf(Item(IDC_HINT_PANEL)) == "Explore and choose a destination from the existing folders";
+  })) << TextOf(Item(IDC_HINT_PANEL));
 
-  FocusField(IDC_FOLDER_LABEL, Item(IDC_FOLDER));
+  Click(Item(IDC_FOLDER_LABEL));
+  EXPECT_TRUE(WaitUntil([&] { return FocusOfDialog() == Item(IDC_FOLDER); }));
+
+  HWND groupEdit = GetWindow(Item(IDC_GROUP), GW_CHILD);
   HWND suggested = Item(IDC_SUGGESTED);
   EXPECT_FALSE(IsWindowEnabled(suggested));
-  FocusField(IDC_GROUP_LABEL, GroupEdit());  // waits for the select-all the focus posts
-  TypeKeys("statorix");
-  EXPECT_TRUE(WaitUntil([&] { return TextOf(GroupEdit()) == "statorix"; })) << TextOf(GroupEdit());
+  Click(Item(IDC_GROUP_LABEL));
+  ASSERT_TRUE(WaitUntil([&] { return FocusOfDialog() == groupEdit; }));
+  ASSERT_TRUE(WaitForPostedMessages(groupEdit));  // the select-all the focus posts
+  Type("statorix");
+  EXPECT_TRUE(WaitUntil([&] { return TextOf(groupEdit) == "statorix"; })) << TextOf(groupEdit);
   EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(suggested) != FALSE; }));
 
-  FocusField(IDC_FOLDER_LABEL, Item(IDC_FOLDER));
-  FocusField(IDC_GROUP_LABEL, GroupEdit());
-  TypeKeys("Statorix");
-  EXPECT_TRUE(WaitUntil([&] { return TextOf(GroupEdit()) == "Statorix"; })) << TextOf(GroupEdit());
+  Click(Item(IDC_FOLDER_LABEL));
+  ASSERT_TRUE(WaitUntil([&] { return FocusOfDialog() == Item(IDC_FOLDER); }));
+  Click(Item(IDC_GROUP_LABEL));
+  ASSERT_TRUE(WaitUntil([&] { return FocusOfDialog() == groupEdit; }));
+  ASSERT_TRUE(WaitForPostedMessages(groupEdit));
+  Type("Statorix");
+  EXPECT_TRUE(WaitUntil([&] { return TextOf(groupEdit) == "Statorix"; })) << TextOf(groupEdit);
   EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(suggested) == FALSE; }));
 }
 

@@ -50,17 +50,6 @@ inline void TapKey(WORD key) {
   SendKey(key, true);
 }
 
-// Letters and digits as keys, with Shift for capitals.
-inline void TypeKeys(const char* text) {
-  for (const char* p = text; *p; ++p) {
-    const SHORT key = VkKeyScanA(*p);
-    const bool shift = (key >> 8) & 1;
-    if (shift) SendKey(VK_SHIFT, false);
-    TapKey(LOBYTE(key));
-    if (shift) SendKey(VK_SHIFT, true);
-  }
-}
-
 inline RECT ScreenRectOf(HWND window) {
   RECT rect{};
   GetWindowRect(window, &rect);
