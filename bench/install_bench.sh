@@ -42,7 +42,7 @@ fi
 cmake -S "$root" -B "$bench_build/win" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
       -DCMAKE_BUILD_TYPE=Release -DQUORVEL_HOST_BIN="$build/host/tools" -DQUORVEL_PAYLOAD_DIR="$payload" >/dev/null
 cmake --build "$bench_build/win" -j "$jobs" --target e2e_tests >/dev/null
-"$root/tests/wine/make-template.sh" "${QUORVEL_WINE_TEMPLATE:-$HOME/.cache/quorvel/wine-template}"
+WINEARCH=win32 "$root/tests/wine/make-template.sh" "${QUORVEL_WINE_TEMPLATE:-$HOME/.cache/quorvel/wine-template-win32}"
 output=$(QUORVEL_BENCH_PAYLOAD=$payload "$root/tests/wine/wine-run.sh" "$bench_build/win/tests/e2e/e2e_tests.exe" \
   --gtest_filter=Bench.LargeInstallationAgainstAPlainCopy 2>&1 | tr -d '\r') || true
 grep -E '^install-bench:|FAILED|Failure|error' <<< "$output" || true

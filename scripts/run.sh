@@ -8,7 +8,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${QUORVEL_BUILD_DIR:-$root/build}
 exe=$build/win/quorvel-setup.exe
 shot=$build/dialog.png
-export WINEPREFIX=$build/wine-prefix
+# The prefix the dialog is shown in is a 32-bit Windows; its kind is named, not left to chance.
+export WINEARCH=win32 WINEPREFIX=$build/wine-prefix
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
 

@@ -68,7 +68,8 @@ export SHOT_EXE=$build/win/quorvel-setup.exe
 out=$root/docs/dialog-hint.png
 [ -f "$SHOT_EXE" ] || "$root/scripts/build.sh" "$build"
 
-template=${QUORVEL_WINE_TEMPLATE:-$HOME/.cache/quorvel/wine-template}
+export WINEARCH=win32
+template=${QUORVEL_WINE_TEMPLATE:-$HOME/.cache/quorvel/wine-template-win32}
 "$root/tests/wine/make-template.sh" "$template"
 SHOT_WORK=$(mktemp -d "${TMPDIR:-/tmp}/quorvel-shot.XXXXXX")
 export SHOT_WORK

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  wine wine32:i386 xvfb xauth x11-utils xdotool imagemagick
+  wine wine32:i386 wine64 xvfb xauth x11-utils xdotool imagemagick
   g++-mingw-w64-i686-posix mingw-w64-tools binutils-mingw-w64-i686
   cmake make g++ googletest libgtest-dev
   mscompress libmspack-dev

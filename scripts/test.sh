@@ -14,9 +14,11 @@ start=$(date +%s)
 scripts/setup.sh || { echo "test: package set-up failed" >&2; exit 1; }
 scripts/build.sh "$build" || { echo "test: build failed" >&2; exit 1; }
 
-# Every Wine case copies one template prefix; make it once before the parallel runs need it.
-tests/wine/make-template.sh "${QUORVEL_WINE_TEMPLATE:-$HOME/.cache/quorvel/wine-template}" ||
-  { echo "test: could not create the Wine template prefix" >&2; exit 1; }
+# Every Wine case copies a template prefix of its kind; make both before the parallel runs need them.
+for arch in win32 win64; do
+  WINEARCH=$arch tests/wine/make-template.sh "$HOME/.cache/quorvel/wine-template-$arch" ||
+    { echo "test: could not create the $arch Wine template prefix" >&2; exit 1; }
+done
 
 status=0
 echo "== host tests"

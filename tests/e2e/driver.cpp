@@ -2,12 +2,17 @@
 // controls read and clicked from another process, and the installer's message boxes.
 #include "tests/e2e/driver.h"
 
+#include <cstdio>
+#include <cstring>
+#include <initializer_list>
+
 #include "tests/e2e/machine_state.h"
 #include "tests/wine/wine_test_support.h"
 
 namespace {
 
-constexpr UINT SendTimeoutMs = 5000;
+// A read waits as long as any other state: a loaded machine can stall the installer for seconds.
+constexpr UINT SendTimeoutMs = ShortWaitMs;
 
 std::string DirectoryOf(const std::string& path) {
   size_t slash = path.find_last_of('\\');
@@ -64,6 +69,20 @@ std::string WindowText(HWND window) {
 
 }  // namespace
 
+// Declared with the machine's state, which reads what the installer leaves; here because the
+// dialog cases, which have no use for the rest of it, place the installer too.
+bool MakeDirectories(const std::string& path) {
+  for (size_t at = 3; at <= path.size(); ++at) {
+    if (at == path.size() || path[at] == '\\') {
+      std::string part = path.substr(0, at);
+      DWORD attributes = GetFileAttributesA(part.c_str());
+      bool isFolder = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+      if (!isFolder && !CreateDirectoryA(part.c_str(), nullptr)) return false;
+    }
+  }
+  return true;
+}
+
 bool CopyToPath(const std::string& from, const std::string& to) {
   std::string dir = DirectoryOf(to);
   if (!dir.empty() && !MakeDirectories(dir)) return false;
@@ -75,11 +94,16 @@ bool PlaceInstaller(const std::string& windowsPath) {
 }
 
 bool LaunchSetup(SetupProcess& setup, const std::string& exePath, const std::string& currentDir) {
+  return LaunchSetupWith(setup, exePath, currentDir, 0);
+}
+
+bool LaunchSetupWith(SetupProcess& setup, const std::string& exePath, const std::string& currentDir,
+                     DWORD creationFlags) {
   std::string dir = currentDir.empty() ? DirectoryOf(exePath) : currentDir;
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info = {};
-  if (!CreateProcessA(exePath.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr,
+  if (!CreateProcessA(exePath.c_str(), nullptr, nullptr, nullptr, FALSE, creationFlags, nullptr,
                       dir.empty() ? nullptr : dir.c_str(), &startup, &info))
     return false;
   setup.process = info.hProcess;
@@ -152,6 +176,18 @@ void TypeText(const SetupProcess& setup, int id, const std::string& text) {
 
 void CloseDialogWindow(const SetupProcess& setup) { PostMessageA(setup.dialog, WM_CLOSE, 0, 0); }
 
+bool WaitForPostedMessages(HWND editBox, DWORD timeoutMs) {
+  DWORD_PTR modified = 0;
+  if (!SendMessageTimeoutA(editBox, EM_SETMODIFY, FALSE, 0, SMTO_ABORTIFHUNG, timeoutMs, &modified)) return false;
+  PostMessageA(editBox, EM_SETMODIFY, TRUE, 0);
+  return WaitUntil(
+      [&] {
+        return SendMessageTimeoutA(editBox, EM_GETMODIFY, 0, 0, SMTO_ABORTIFHUNG, SendTimeoutMs, &modified) &&
+               modified;
+      },
+      timeoutMs);
+}
+
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs, DWORD pollMs) {
   DWORD start = GetTickCount();
   for (;;) {
@@ -209,31 +245,88 @@ InstallEnd RunInstallation(const SetupProcess& setup, MessageBoxSeen& box, DWORD
   return end;
 }
 
+namespace {
+
+constexpr const char* HoldKindNames[] = {"Step", "HintTimer"};
+constexpr DWORD HoldTextSize = 512;
+
+// The events message_hold.dll opens in the installer's process, named after the kind and that process.
+HANDLE CreateHoldEvent(HoldKind kind, const char* event, DWORD processId, bool manualReset) {
+  char name[64];
+  std::snprintf(name, sizeof name, "QuorvelHold%s%s.%lu", HoldKindNames[kind], event, processId);
+  HANDLE created = CreateEventA(nullptr, manualReset, FALSE, name);
+  // The installer may still hold one from an earlier hold: start from a clear state.
+  if (created) ResetEvent(created);
+  return created;
+}
+
+}  // namespace
+
+bool BeginHold(const SetupProcess& setup, HoldKind kind, MessageHold& hold) {
+  hold.due = CreateHoldEvent(kind, "Due", setup.processId, false);
+  hold.go = CreateHoldEvent(kind, "Go", setup.processId, false);
+  hold.freed = CreateHoldEvent(kind, "Free", setup.processId, true);
+  char name[64];
+  std::snprintf(name, sizeof name, "QuorvelHold%sHint.%lu", HoldKindNames[kind], setup.processId);
+  hold.hintText = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, HoldTextSize, name);
+  // Stays loaded: the installer may still be inside the hook after it has been taken away.
+  static HMODULE library = LoadLibraryA(WindowsPathOf(QUORVEL_MESSAGE_HOLD_DLL).c_str());
+  // Through void*: -Wextra rejects a direct cast between unrelated function types.
+  auto proc = library ? reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(GetProcAddress(library, "HoldMessage")))
+                      : nullptr;
+  if (hold.due && hold.go && hold.freed && hold.hintText && proc)
+    hold.hook = SetWindowsHookExA(WH_GETMESSAGE, proc, library, setup.threadId);
+  if (!hold.hook) EndHold(hold);
+  return hold.hook != nullptr;
+}
+
+bool WaitForHold(const SetupProcess& setup, const MessageHold& hold, DWORD timeoutMs) {
+  HANDLE events[] = {hold.due, setup.process};
+  return WaitForMultipleObjects(2, events, FALSE, timeoutMs) == WAIT_OBJECT_0;
+}
+
+std::string HeldHintText(const MessageHold& hold) {
+  std::string text;
+  if (const char* view = static_cast<const char*>(MapViewOfFile(hold.hintText, FILE_MAP_READ, 0, 0, HoldTextSize))) {
+    text.assign(view, strnlen(view, HoldTextSize));
+    UnmapViewOfFile(view);
+  }
+  return text;
+}
+
+void ReleaseHold(const MessageHold& hold) { SetEvent(hold.go); }
+
+void EndHold(MessageHold& hold) {
+  if (hold.freed) SetEvent(hold.freed);
+  if (hold.hook) UnhookWindowsHookEx(hold.hook);
+  for (HANDLE handle : {hold.due, hold.go, hold.freed, hold.hintText})
+    if (handle) CloseHandle(handle);
+  hold = MessageHold();
+}
+
 bool HoldInstallationWhen(const SetupProcess& setup, const std::function<bool()>& reached,
                           const std::function<void()>& whileHeld, DWORD timeoutMs) {
+  MessageHold hold;
+  if (!BeginHold(setup, KindHoldStep, hold)) return false;
   ClickButton(setup, IDOK);
+  bool held = false;
   DWORD start = GetTickCount();
-  DWORD lastLook = start;
-  while (GetTickCount() - start < timeoutMs) {
-    if (SuspendThread(setup.thread) == static_cast<DWORD>(-1)) return false;
-    // Wine stops a thread asynchronously; asking for its context waits until it has stopped.
-    CONTEXT context = {};
-    context.ContextFlags = CONTEXT_CONTROL;
-    GetThreadContext(setup.thread, &context);
-    bool hold = reached();
-    if (hold) whileHeld();
-    ResumeThread(setup.thread);
-    if (hold) return true;
-    if (WaitForSingleObject(setup.process, 0) != WAIT_TIMEOUT) return false;
-    if (GetTickCount() - lastLook >= 200) {
+  while (!held && GetTickCount() - start < timeoutMs) {
+    if (!WaitForHold(setup, hold, 200)) {
+      if (WaitForSingleObject(setup.process, 0) != WAIT_TIMEOUT) break;
       // An installation that completed or failed before the moment came will never reach it.
       MessageBoxSeen box;
-      if (ControlText(setup, IDCANCEL) == "&Open" || FindMessageBox(setup, box)) return false;
-      lastLook = GetTickCount();
+      if (ControlText(setup, IDCANCEL) == "&Open" || FindMessageBox(setup, box)) break;
+      continue;
     }
-    Sleep(0);
+    // The installer waits in its message loop with the next step in hand. What is posted now is
+    // handled while that step drains the queue, so it lands at that step's end.
+    held = reached();
+    if (held) whileHeld();
+    ReleaseHold(hold);
   }
-  return false;
+  EndHold(hold);
+  return held;
 }
 
 bool StopInstallationWhen(const SetupProcess& setup, const std::function<bool()>& reached,

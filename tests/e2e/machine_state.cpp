@@ -51,16 +51,6 @@ bool WriteWholeFile(const std::string& path, const std::string& bytes) {
   return ok;
 }
 
-bool MakeDirectories(const std::string& path) {
-  for (size_t at = 3; at <= path.size(); ++at) {
-    if (at == path.size() || path[at] == '\\') {
-      std::string part = path.substr(0, at);
-      if (!DirectoryExists(part) && !CreateDirectoryA(part.c_str(), nullptr)) return false;
-    }
-  }
-  return true;
-}
-
 uint32_t Crc32(const std::string& bytes) {
   static uint32_t table[256];
   if (!table[1]) {
@@ -197,9 +187,9 @@ std::string DescribeValue(DWORD type, const BYTE* data, DWORD size) {
   return number;
 }
 
-void WalkRegistry(HKEY root, const std::string& subkey, std::vector<std::string>& out) {
+void WalkRegistry(HKEY root, const std::string& subkey, std::vector<std::string>& out, REGSAM view = 0) {
   HKEY key;
-  if (RegOpenKeyExA(root, subkey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+  if (RegOpenKeyExA(root, subkey.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS) return;
   out.push_back(subkey);
   static BYTE data[65536];
   for (DWORD index = 0;; ++index) {
@@ -218,10 +208,12 @@ void WalkRegistry(HKEY root, const std::string& subkey, std::vector<std::string>
     // Wine's own bookkeeping (window positions, temporary system parameters) changes as any
     // program runs; it is not the installer's.
     if (subkey == "Software" && lstrcmpiA(name, "Wine") == 0) continue;
+    // The 64-bit view holds the 32-bit one here, which is listed already.
+    if (view == KEY_WOW64_64KEY && subkey == "Software" && lstrcmpiA(name, "Wow6432Node") == 0) continue;
     children.push_back(name);
   }
   RegCloseKey(key);
-  for (const std::string& child : children) WalkRegistry(root, subkey + "\\" + child, out);
+  for (const std::string& child : children) WalkRegistry(root, subkey + "\\" + child, out, view);
 }
 
 }  // namespace
@@ -256,6 +248,15 @@ std::vector<std::string> SnapshotMachine() {
   std::vector<std::string> all = ListTree("C:");
   for (const std::string& line : ListRegistry(HKEY_LOCAL_MACHINE, "Software")) all.push_back("HKLM\\" + line);
   for (const std::string& line : ListRegistry(HKEY_CURRENT_USER, "Software")) all.push_back("HKCU\\" + line);
+  // On 64-bit Windows this 32-bit process sees HKLM\Software redirected to Wow6432Node, as the
+  // installer does; a write that escaped to the 64-bit view would only show in that view.
+  BOOL wow64 = FALSE;
+  if (IsWow64Process(GetCurrentProcess(), &wow64) && wow64) {
+    std::vector<std::string> native;
+    WalkRegistry(HKEY_LOCAL_MACHINE, "Software", native, KEY_WOW64_64KEY);
+    std::sort(native.begin(), native.end());
+    for (const std::string& line : native) all.push_back("HKLM64\\" + line);
+  }
   return all;
 }
 

@@ -49,7 +49,7 @@ HWND FindViewer() {
 std::string ItemText(HWND window, int id) {
   char buffer[512] = {};
   SendMessageTimeoutA(GetDlgItem(window, id), WM_GETTEXT, sizeof buffer,
-                      reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG, 5000, nullptr);
+                      reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG, ShortWaitMs, nullptr);
   return buffer;
 }
 
@@ -120,7 +120,7 @@ TEST(MainDialog, ProgramFileHeldWithoutReadSharingDisablesInstall) {
   // Suspended until the file is held, so that the dialog's start-up certainly sees it held.
   ASSERT_TRUE(setup.Launch(SetupCopy, SetupDir, CREATE_SUSPENDED));
   HANDLE held = CreateFileA(SetupCopy, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-  ResumeThread(setup.process.hThread);
+  ResumeThread(setup.thread);
   ASSERT_NE(INVALID_HANDLE_VALUE, held) << GetLastError();
   ASSERT_TRUE(setup.WaitForDialog());
   EXPECT_FALSE(setup.Enabled(IDC_INSTALL));

@@ -5,18 +5,12 @@
 #include <string>
 
 #include "resources/resource_ids.h"
-#include "tests/wine/wine_test_support.h"
+#include "tests/wine/dialog_driver.h"
 
 namespace {
 
-template <typename Check>
-bool WaitFor(Check check, DWORD timeoutMs = 5000) {
-  for (DWORD waited = 0; waited < timeoutMs; waited += 50) {
-    if (check()) return true;
-    Sleep(50);
-  }
-  return check();
-}
+using dialog_driver::RunningSetup;
+using dialog_driver::WaitUntil;
 
 std::string TextOf(HWND window) {
   char text[512] = {};
@@ -27,20 +21,13 @@ std::string TextOf(HWND window) {
 class HintsInputTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string exe = WindowsPathOf(QUORVEL_SETUP_EXE);
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    ASSERT_TRUE(CreateProcessA(exe.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
-    ASSERT_TRUE(WaitFor([&] { return (dialog = FindWindowA(nullptr, "Setup - Quorvel")) != nullptr; }, 15000));
-    WaitForInputIdle(process.hProcess, 5000);
+    ASSERT_TRUE(setup.Start(WindowsPathOf(QUORVEL_SETUP_EXE).c_str(), nullptr));
+    dialog = setup.dialog;
+    WaitForInputIdle(setup.process, 5000);
   }
   void TearDown() override {
     if (dialog) PostMessageA(dialog, WM_CLOSE, 0, 0);
-    if (process.hProcess) {
-      if (WaitForSingleObject(process.hProcess, 10000) != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 1);
-      CloseHandle(process.hProcess);
-      CloseHandle(process.hThread);
-    }
+    if (setup.process) setup.WaitForExit();
   }
   HWND Item(int id) { return GetDlgItem(dialog, id); }
   void MoveTo(HWND window) {
@@ -87,37 +74,37 @@ class HintsInputTest : public ::testing::Test {
     GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &info);
     return info.hwndFocus;
   }
-  PROCESS_INFORMATION process{};
+  RunningSetup setup;
   HWND dialog = nullptr;
 };
 
 TEST_F(HintsInputTest, HoverLabelClicksAndSuggestedRule) {
   MoveTo(Item(IDC_BROWSE));
-  EXPECT_TRUE(WaitFor([&] {
+  EXPECT_TRUE(WaitUntil([&] {
     return TextOf(Item(IDC_HINT_PANEL)) == "Explore and choose a destination from the existing folders";
   })) << TextOf(Item(IDC_HINT_PANEL));
 
   Click(Item(IDC_FOLDER_LABEL));
-  EXPECT_TRUE(WaitFor([&] { return FocusOfDialog() == Item(IDC_FOLDER); }));
+  EXPECT_TRUE(WaitUntil([&] { return FocusOfDialog() == Item(IDC_FOLDER); }));
 
   HWND groupEdit = GetWindow(Item(IDC_GROUP), GW_CHILD);
   HWND suggested = Item(IDC_SUGGESTED);
   EXPECT_FALSE(IsWindowEnabled(suggested));
   Click(Item(IDC_GROUP_LABEL));
-  ASSERT_TRUE(WaitFor([&] { return FocusOfDialog() == groupEdit; }));
-  Sleep(200);  // the posted select-all
+  ASSERT_TRUE(WaitUntil([&] { return FocusOfDialog() == groupEdit; }));
+  ASSERT_TRUE(WaitForPostedMessages(groupEdit));  // the select-all the focus posts
   Type("statorix");
-  EXPECT_TRUE(WaitFor([&] { return TextOf(groupEdit) == "statorix"; })) << TextOf(groupEdit);
-  EXPECT_TRUE(WaitFor([&] { return IsWindowEnabled(suggested) != FALSE; }));
+  EXPECT_TRUE(WaitUntil([&] { return TextOf(groupEdit) == "statorix"; })) << TextOf(groupEdit);
+  EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(suggested) != FALSE; }));
 
   Click(Item(IDC_FOLDER_LABEL));
-  ASSERT_TRUE(WaitFor([&] { return FocusOfDialog() == Item(IDC_FOLDER); }));
+  ASSERT_TRUE(WaitUntil([&] { return FocusOfDialog() == Item(IDC_FOLDER); }));
   Click(Item(IDC_GROUP_LABEL));
-  ASSERT_TRUE(WaitFor([&] { return FocusOfDialog() == groupEdit; }));
-  Sleep(200);
+  ASSERT_TRUE(WaitUntil([&] { return FocusOfDialog() == groupEdit; }));
+  ASSERT_TRUE(WaitForPostedMessages(groupEdit));
   Type("Statorix");
-  EXPECT_TRUE(WaitFor([&] { return TextOf(groupEdit) == "Statorix"; })) << TextOf(groupEdit);
-  EXPECT_TRUE(WaitFor([&] { return IsWindowEnabled(suggested) == FALSE; }));
+  EXPECT_TRUE(WaitUntil([&] { return TextOf(groupEdit) == "Statorix"; })) << TextOf(groupEdit);
+  EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(suggested) == FALSE; }));
 }
 
 }  // namespace

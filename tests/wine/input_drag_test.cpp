@@ -41,18 +41,18 @@ class InputDrag : public InstallerInput {
   void StartDrag(int character = 2) {
     MovePointer(CharacterPoint(character));
     PressLeft();
-    ASSERT_TRUE(WaitUntil([&] { return Capture() != nullptr && Capture() != folder; }, 3000)) << "no drag loop";
+    ASSERT_TRUE(WaitUntil([&] { return Capture() != nullptr && Capture() != folder; })) << "no drag loop";
   }
   // Over the group field the drop target frames it and shows its sentence.
   void DragOverGroup() {
     const RECT group = ScreenRectOf(GroupEdit());
     MovePointer(POINT{group.left + 4, (group.top + group.bottom) / 2});
     MovePointer(CentreOf(group));
-    ASSERT_TRUE(WaitUntil([&] { return Panel() == GroupSentence; }, 3000)) << Panel();
+    ASSERT_TRUE(WaitUntil([&] { return Panel() == GroupSentence; })) << Panel();
   }
   void Drop() {
     ReleaseLeft();
-    ASSERT_TRUE(WaitUntil([&] { return Capture() == nullptr; }, 3000)) << "the drag loop did not end";
+    ASSERT_TRUE(WaitUntil([&] { return Capture() == nullptr; })) << "the drag loop did not end";
   }
   void ExpectNothingChanged() {
     EXPECT_EQ(TextOf(folder), folderText);
@@ -68,10 +68,10 @@ TEST_F(InputDrag, DropOnTheGroupFieldMovesTheSelection) {
   StartDrag();
   DragOverGroup();
   Drop();
-  EXPECT_TRUE(WaitUntil([&] { return TextOf(GroupEdit()) == dragged; }, 3000)) << TextOf(GroupEdit());
+  EXPECT_TRUE(WaitUntil([&] { return TextOf(GroupEdit()) == dragged; })) << TextOf(GroupEdit());
   const std::string left = folderText.substr(0, 1) + folderText.substr(folderText.size() - 1);
-  EXPECT_TRUE(WaitUntil([&] { return TextOf(folder) == left; }, 3000)) << TextOf(folder);
-  EXPECT_TRUE(WaitUntil([&] { return FocusOfDialog() == GroupEdit(); }, 3000));
+  EXPECT_TRUE(WaitUntil([&] { return TextOf(folder) == left; })) << TextOf(folder);
+  EXPECT_TRUE(WaitUntil([&] { return FocusOfDialog() == GroupEdit(); }));
 }
 
 TEST_F(InputDrag, DropWithControlHeldCopiesTheSelection) {
@@ -81,7 +81,7 @@ TEST_F(InputDrag, DropWithControlHeldCopiesTheSelection) {
   MovePointer(CentreOf(ScreenRectOf(GroupEdit())));
   Drop();
   SendKey(VK_CONTROL, true);
-  EXPECT_TRUE(WaitUntil([&] { return TextOf(GroupEdit()) == dragged; }, 3000)) << TextOf(GroupEdit());
+  EXPECT_TRUE(WaitUntil([&] { return TextOf(GroupEdit()) == dragged; })) << TextOf(GroupEdit());
   EXPECT_EQ(TextOf(folder), folderText);
 }
 
@@ -96,7 +96,7 @@ TEST_F(InputDrag, DropsOntoItsOwnFieldOrAButtonAreRefused) {
   StartDrag(4);  // not where the last press was: that would be a double click
   DragOverGroup();  // first accepted, then refused where it ends
   PointAt(Item(IDC_BROWSE));
-  ASSERT_TRUE(WaitUntil([&] { return Panel() != GroupSentence; }, 3000)) << Panel();
+  ASSERT_TRUE(WaitUntil([&] { return Panel() != GroupSentence; })) << Panel();
   Drop();
   ExpectNothingChanged();
   EXPECT_TRUE(setup.Running());
@@ -107,7 +107,7 @@ TEST_F(InputDrag, EscapeCancelsTheDragAndKeepsTheSelection) {
   StartDrag();
   DragOverGroup();
   TapKey(VK_ESCAPE);
-  ASSERT_TRUE(WaitUntil([&] { return Capture() == nullptr; }, 3000)) << "Escape did not end the drag";
+  ASSERT_TRUE(WaitUntil([&] { return Capture() == nullptr; })) << "Escape did not end the drag";
   ReleaseLeft();
   ExpectNothingChanged();
   EXPECT_EQ(Selection(folder), selection);

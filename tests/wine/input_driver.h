@@ -18,7 +18,7 @@ using dialog_driver::WaitUntil;
 
 inline std::string TextOf(HWND window) {
   char text[512] = {};
-  SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000,
+  SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, ShortWaitMs,
                       nullptr);
   return text;
 }
@@ -118,33 +118,34 @@ class InstallerInput : public ::testing::Test {
     ASSERT_TRUE(dialog_driver::PlaceInstaller());
     ASSERT_TRUE(setup.Start());
     dialog = setup.dialog;
-    WaitForInputIdle(setup.process.hProcess, 5000);
-    ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == dialog && FocusOfDialog() != nullptr; }, 5000));
+    WaitForInputIdle(setup.process, 5000);
+    ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == dialog && FocusOfDialog() != nullptr; }));
     // The first focus frame goes after 400 ms; pixels read before that would count it as background.
-    ASSERT_TRUE(WaitUntil([&] { return Panel() != "" && !IsFramed(ScreenRectOf(Item(IDC_HINT_PANEL))); }, 3000));
+    ASSERT_TRUE(WaitUntil([&] { return Panel() != "" && !IsFramed(ScreenRectOf(Item(IDC_HINT_PANEL))); }));
   }
   void TearDown() override {
     ReleaseLeft();
     SendKey(VK_CONTROL, true);
     if (dialog) PostMessageA(dialog, WM_CLOSE, 0, 0);
-    if (setup.process.hProcess) setup.WaitForExit(10000);
+    if (setup.process) setup.WaitForExit();
   }
 
   HWND Item(int id) const { return GetDlgItem(dialog, id); }
   HWND GroupEdit() const { return GetWindow(Item(IDC_GROUP), GW_CHILD); }
+  // Asked of the installer, so the answer comes after the handler that set the text has finished.
   std::string Panel() const { return TextOf(Item(IDC_HINT_PANEL)); }
 
   HWND FocusOfDialog() const {
     GUITHREADINFO info{};
     info.cbSize = sizeof info;
-    GetGUIThreadInfo(setup.process.dwThreadId, &info);
+    GetGUIThreadInfo(setup.threadId, &info);
     return info.hwndFocus;
   }
 
   HWND Capture() const {
     GUITHREADINFO info{};
     info.cbSize = sizeof info;
-    GetGUIThreadInfo(setup.process.dwThreadId, &info);
+    GetGUIThreadInfo(setup.threadId, &info);
     return info.hwndCapture;
   }
 
@@ -161,9 +162,9 @@ class InstallerInput : public ::testing::Test {
     PointAt(Item(labelId));
     PressLeft();
     ReleaseLeft();
-    ASSERT_TRUE(WaitUntil([&] { return FocusOfDialog() == editBox; }, 5000));
-    ASSERT_TRUE(WaitUntil(
-        [&] { return Selection(editBox) == static_cast<DWORD>(MAKELONG(0, TextOf(editBox).size())); }, 5000));
+    ASSERT_TRUE(WaitUntil([&] { return FocusOfDialog() == editBox; }));
+    ASSERT_TRUE(WaitForPostedMessages(editBox));
+    ASSERT_EQ(Selection(editBox), static_cast<DWORD>(MAKELONG(0, TextOf(editBox).size())));
   }
 
   // Start in the low word, end in the high word; no pointers cross the process boundary.

@@ -7,6 +7,7 @@
 #include "install/setup_state.h"
 #include "platform/image.h"
 #include "tests/wine/installer_image.h"
+#include "tests/wine/dialog_driver.h"
 #include "tests/wine/wine_test_support.h"
 
 namespace {
@@ -116,32 +117,14 @@ TEST_F(SelfCopy, CopyRunsWithoutPayloadAndOffersNoInstall) {
   CreateDirectoryA("C:\\Copy", nullptr);
   ASSERT_TRUE(WriteWholeFile("C:\\Copy\\kavriset.exe", copy.data(), copy.size()));
 
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process = {};
-  ASSERT_TRUE(CreateProcessA("C:\\Copy\\kavriset.exe", nullptr, nullptr, nullptr, FALSE, 0, nullptr, "C:\\Copy",
-                             &startup, &process))
-      << GetLastError();
   // The title is set part-way through the dialog's initialisation and the window is shown only
-  // after it, so wait for a visible window before reading the control state.
-  HWND dialog = nullptr;
-  for (int waited = 0; waited < 60000; waited += 100) {
-    dialog = FindWindowA(nullptr, "Setup - Quorvel");
-    if (dialog && IsWindowVisible(dialog)) break;
-    Sleep(100);
-  }
-  ASSERT_NE(nullptr, dialog) << "the copy showed no dialog";
-  ASSERT_TRUE(IsWindowVisible(dialog));
-  HWND install = GetDlgItem(dialog, 1);
-  ASSERT_NE(nullptr, install);
-  EXPECT_FALSE(IsWindowEnabled(install));
-  PostMessageA(dialog, WM_CLOSE, 0, 0);
-  EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(process.hProcess, 30000));
-  DWORD exitCode = 1;
-  GetExitCodeProcess(process.hProcess, &exitCode);
-  EXPECT_EQ(0u, exitCode);
-  CloseHandle(process.hProcess);
-  CloseHandle(process.hThread);
+  // after it: the driver waits for a visible window before the control state is read.
+  dialog_driver::RunningSetup running;
+  ASSERT_TRUE(running.Start("C:\\Copy\\kavriset.exe", "C:\\Copy")) << "the copy showed no dialog";
+  ASSERT_NE(nullptr, GetDlgItem(running.dialog, 1));
+  EXPECT_FALSE(running.Enabled(1));
+  CloseDialogWindow(running);
+  EXPECT_EQ(0, running.WaitForExit());
 }
 
 }  // namespace

@@ -95,10 +95,10 @@ void RunTheCopyAndScheduleItsDeletion(const std::string& folder) {
   EXPECT_FALSE(setup.selfDeletePending);
 
   std::string temp = TempFolder();
-  EXPECT_TRUE(WaitUntilAllGone(folder, temp, 30000))
+  EXPECT_TRUE(WaitUntilAllGone(folder, temp, 60000))
       << "copy " << Exists(folder + "\\kavriset.exe") << " folder " << Exists(folder) << " scripts "
       << ScriptsIn(temp).size();
-  EXPECT_EQ(WaitForSingleObject(copy, 10000), WAIT_OBJECT_0);
+  EXPECT_EQ(WaitForSingleObject(copy, 60000), WAIT_OBJECT_0);
   CloseHandle(copy);
   EXPECT_TRUE(Exists("C:\\Sd Root"));  // only the installation folder itself is removed
 }
@@ -158,12 +158,12 @@ TEST(ScheduleSelfDelete, TakenNamesAreSkippedNotOverwritten) {
   PointStateAt(folder);
   ScheduleSelfDelete();
   EXPECT_FALSE(setup.selfDeletePending);
-  for (DWORD waited = 0; waited < 30000 && Exists(folder); waited += 200) Sleep(200);
+  for (DWORD waited = 0; waited < 60000 && Exists(folder); waited += 200) Sleep(200);
   EXPECT_FALSE(Exists(folder));
   std::vector<std::string> left = ScriptsIn(temp);
   EXPECT_EQ(left.size(), 1000u);
   for (const std::string& name : left) EXPECT_EQ(name[6], 'a') << name;
-  WaitForSingleObject(copy, 10000);
+  WaitForSingleObject(copy, 60000);
   CloseHandle(copy);
 }
 

@@ -75,7 +75,7 @@ TEST(SingleInstance, SecondStartRaisesTheFirstAndEndsWithZero) {
   EXPECT_TRUE(first.Running());
   EXPECT_EQ(first.dialog, FindWindowA(nullptr, Title));
   if (foregroundObservable) {
-    WaitUntil([&] { return GetForegroundWindow() == first.dialog; }, 3000);
+    WaitUntil([&] { return GetForegroundWindow() == first.dialog; });
     EXPECT_EQ(first.dialog, GetForegroundWindow());
   } else {
     std::printf("note: foreground not observable under this display\n");
@@ -102,7 +102,7 @@ TEST(SingleInstance, SecondStartBringsAnOpenMessageBoxToTheFront) {
   EXPECT_EQ(0, second.WaitForExit());
   if (foregroundObservable) {
     // Activation across processes is applied by the other thread: give it a moment.
-    WaitUntil([&] { return GetForegroundWindow() == box; }, 3000);
+    WaitUntil([&] { return GetForegroundWindow() == box; });
     EXPECT_EQ(box, GetForegroundWindow());
   }
   DestroyWindow(own);

@@ -10,7 +10,7 @@ std::string WindowsPathOf(const char* unixPath);
 // it with `button` (IDOK, IDCANCEL, IDRETRY ...). Wait() returns false when none came in time.
 class MessageBoxAnswerer {
  public:
-  explicit MessageBoxAnswerer(int button, DWORD timeoutMs = 10000);
+  explicit MessageBoxAnswerer(int button, DWORD timeoutMs = 60000);
   ~MessageBoxAnswerer();
   bool Wait();
   std::string caption;
