@@ -71,8 +71,8 @@ bool CopyingTheViewer() {
   return size > 0 && size < static_cast<int64_t>(PayloadStoredSizeViewer);
 }
 
-// The step that finishes the viewer expands it through "Kavri.ex_" and verifies it without
-// draining the queue, so an Exit posted during that step stops right after the last file.
+// The viewer is expanded through "Kavri.ex_" and then read back, one chunk per step: an Exit
+// posted meanwhile stops before the completion.
 bool FinishingTheLastFile() {
   if (FileExists(InFolder(DefaultInstallFolder, "KavriL.dat"))) return false;
   return FileExists(InFolder(DefaultInstallFolder, "Kavri.ex_")) ||
