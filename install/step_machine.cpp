@@ -41,9 +41,10 @@ void CloseStepHandles() {
 }
 
 // A posted command runs steps back to back for up to StepBudget, because under Wine the post and
-// the drain cost about as much as copying a chunk. The run ends early once anything waits in the
-// queue (looked at every QueueLookInterval, as the look itself is a server call under Wine), and
-// before the completion, so that Exit, paint and a hint never wait longer than that.
+// the drain cost about as much as copying a chunk. The run ends before the completion, at once
+// when the user's input or a posted message (Exit) waits, looked at after every step, and when
+// anything else waits (a repaint, the hint timer, another program's sent message), looked at
+// every QueueLook: so Exit is honoured between any two steps and nothing waits longer than that.
 constexpr uint32_t StepBudgetMilliseconds = 10;
 constexpr uint32_t QueueLookMilliseconds = 1;
 static bool runningSteps, stepWanted;
@@ -51,6 +52,7 @@ static uint32_t runStarted, queueLooked;
 
 static bool RunMayGoOn() {
   if (!runningSteps || !setup.installing || setup.cursor == ManifestEnd()) return false;
+  if (InputOrPostWaiting()) return false;
   uint32_t now = SteadyCount(), perMillisecond = SteadyCountsPerMillisecond();
   if (now - runStarted >= StepBudgetMilliseconds * perMillisecond) return false;
   if (now - queueLooked < QueueLookMilliseconds * perMillisecond) return true;
@@ -226,19 +228,16 @@ static void ExpandChunk() {
     }
   }
   CloseStepHandles();
-  if (failed) {
-    FailStep(ExpandText, setup.workPath, MB_ICONWARNING);
-    return;
-  }
   // The stored size was counted already; an expansion smaller than it takes the difference back.
-  if (setup.expandedBytes < setup.expectedSize) {
+  if (!failed && setup.expandedBytes < setup.expectedSize) {
     setup.bytesDone -= setup.expectedSize - setup.expandedBytes;
     UpdateProgress();
   }
+  // Even a failed expansion replaces the stored file, as a failed LZCopy of the whole file did.
   char temporary[PathSize];
   TemporaryNameOf(temporary);
   DeletePath(setup.workPath);
-  if (!RenamePath(temporary, setup.workPath)) {
+  if (!RenamePath(temporary, setup.workPath) || failed) {
     FailStep(ExpandText, setup.workPath, MB_ICONWARNING);
     return;
   }

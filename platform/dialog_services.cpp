@@ -56,6 +56,8 @@ void ShowArrowCursor() { SetCursor(LoadCursorA(nullptr, IDC_ARROW)); }
 
 bool MessagesWaiting() { return HIWORD(GetQueueStatus(QS_ALLINPUT)) != 0; }
 
+bool InputOrPostWaiting() { return HIWORD(GetQueueStatus(QS_INPUT | QS_POSTMESSAGE)) != 0; }
+
 // The performance counter when there is one whose rate fits 32 bits, else GetTickCount. Callers
 // only subtract two counts, so the wrap of the low 32 bits does no harm over short intervals.
 static uint32_t countsPerMillisecond;  // 0 until asked

@@ -86,6 +86,7 @@ void FocusControl(int id);  // WM_NEXTDLGCTL with the control's window
 void PostStepCommand();     // WM_COMMAND 1 to the dialog
 void DrainMessages();       // PeekMessage/TranslateMessage/DispatchMessage until the queue is empty
 bool MessagesWaiting();     // GetQueueStatus: any message for the thread, sent ones included
+bool InputOrPostWaiting();  // GetQueueStatus: input or a posted message only
 // A steady clock (wrapping): its count, and how many counts make a millisecond.
 uint32_t SteadyCount();
 uint32_t SteadyCountsPerMillisecond();

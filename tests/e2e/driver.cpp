@@ -223,6 +223,9 @@ bool StopInstallationWhen(const SetupProcess& setup, const std::function<bool()>
     bool stop = reached();
     if (stop && byClosing) PostMessageA(setup.dialog, WM_CLOSE, 0, 0);
     else if (stop) PostMessageA(GetDlgItem(setup.dialog, IDCANCEL), BM_CLICK, 0, 0);
+    // A waiting message ends the installer's run of steps after the step under way, as a user's
+    // input does: it then takes one step per look rather than whole files between two looks.
+    else PostMessageA(setup.dialog, WM_NULL, 0, 0);
     ResumeThread(setup.thread);
     if (stop) return true;
     if (WaitForSingleObject(setup.process, 0) != WAIT_TIMEOUT) return false;

@@ -635,7 +635,7 @@ TEST_P(FaultMatrixExit, StopsThenInstallsAndUninstallsWithoutTrace) {
 }
 
 // Steps 0 to total - 1: as many as a complete installation of this payload takes before its
-// completion step (50 for the sample payload).
+// completion step (47 for the sample payload).
 INSTANTIATE_TEST_SUITE_P(Steps, FaultMatrixExit, testing::Range(0, static_cast<int>(StepStates().size()) - 1),
                          [](const testing::TestParamInfo<int>& info) {
                            return "Step" + std::to_string(info.param);
