@@ -41,23 +41,31 @@ void CloseStepHandles() {
 }
 
 // A posted command runs steps back to back for up to StepBudget, because under Wine the post and
-// the drain cost about as much as copying a chunk. The run ends before the completion, at once
-// when the user's input or a posted message (Exit) waits, looked at after every step, and when
-// anything else waits (a repaint, the hint timer, another program's sent message), looked at
-// every QueueLook: so Exit is honoured between any two steps and nothing waits longer than that.
+// the drain cost about as much as copying a chunk. The run ends before the completion and as soon
+// as the queue, looked at every QueueLook, holds anything: a repaint, the hint timer, another
+// program's sent message, the user's input. A look is a server call under Wine that costs more
+// than a step, so the queue is looked at after every step only while the user is at work: from the
+// start and once a look has found input or a posted message (Exit is a posted click), until a
+// whole run has gone by without them.
 constexpr uint32_t StepBudgetMilliseconds = 10;
 constexpr uint32_t QueueLookMilliseconds = 1;
-static bool runningSteps, stepWanted;
+constexpr uint32_t UserMessageKinds = QS_INPUT | QS_POSTMESSAGE;
+static bool runningSteps, stepWanted, lookRarely;
 static uint32_t runStarted, queueLooked;
 
 static bool RunMayGoOn() {
   if (!runningSteps || !setup.installing || setup.cursor == ManifestEnd()) return false;
-  if (InputOrPostWaiting()) return false;
+  if (!lookRarely && QueuedMessageKinds(UserMessageKinds)) return false;
   uint32_t now = SteadyCount(), perMillisecond = SteadyCountsPerMillisecond();
-  if (now - runStarted >= StepBudgetMilliseconds * perMillisecond) return false;
+  if (now - runStarted >= StepBudgetMilliseconds * perMillisecond) {
+    lookRarely = true;  // a whole run without the user
+    return false;
+  }
   if (now - queueLooked < QueueLookMilliseconds * perMillisecond) return true;
   queueLooked = now;
-  return !MessagesWaiting();
+  uint32_t waiting = QueuedMessageKinds(QS_ALLINPUT);
+  if (waiting & UserMessageKinds) lookRarely = false;
+  return waiting == 0;
 }
 
 void PumpAndContinue() {
@@ -336,8 +344,13 @@ static void CompleteInstall() {
     return;
   }
   CloseStepHandles();
+  // Registering takes a few tens of milliseconds under Wine, most of it the first shell link: the
+  // dialog is answered between the parts. A stop that arrives meanwhile leaves the registration
+  // to finish, as a stop from within the group's message box does.
   WriteUninstallEntry();
+  DrainMessages();
   CreateProgramGroup();
+  DrainMessages();
   WriteSettingsInt("AllUsers", setup.allUsers);
   ShowArrowCursor();
   if (setup.installing) {

@@ -54,9 +54,7 @@ void DrainMessages() {
 
 void ShowArrowCursor() { SetCursor(LoadCursorA(nullptr, IDC_ARROW)); }
 
-bool MessagesWaiting() { return HIWORD(GetQueueStatus(QS_ALLINPUT)) != 0; }
-
-bool InputOrPostWaiting() { return HIWORD(GetQueueStatus(QS_INPUT | QS_POSTMESSAGE)) != 0; }
+uint32_t QueuedMessageKinds(uint32_t kinds) { return HIWORD(GetQueueStatus(kinds)); }
 
 // The performance counter when there is one whose rate fits 32 bits, else GetTickCount. Callers
 // only subtract two counts, so the wrap of the low 32 bits does no harm over short intervals.
