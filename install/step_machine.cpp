@@ -43,29 +43,38 @@ void CloseStepHandles() {
 // A posted command runs steps back to back for up to StepBudget, because under Wine the post and
 // the drain cost about as much as copying a chunk. The run ends before the completion and as soon
 // as the queue, looked at every QueueLook, holds anything: a repaint, the hint timer, another
-// program's sent message, the user's input. A look is a server call under Wine that costs more
-// than a step, so the queue is looked at after every step only while the user is at work: from the
-// start and once a look has found input or a posted message (Exit is a posted click), until a
-// whole run has gone by without them.
+// program's sent message, the user's input. While the user is at work (at the start, and until
+// StepBudget has gone by since input or a posted message last waited; Exit is a posted click) a
+// posted command takes one step only, so that the dialog follows the user step by step.
 constexpr uint32_t StepBudgetMilliseconds = 10;
 constexpr uint32_t QueueLookMilliseconds = 1;
 constexpr uint32_t UserMessageKinds = QS_INPUT | QS_POSTMESSAGE;
-static bool runningSteps, stepWanted, lookRarely;
-static uint32_t runStarted, queueLooked;
+static bool runningSteps, stepWanted, userAway;
+static uint32_t runStarted, queueLooked, userSeen;
 
 static bool RunMayGoOn() {
   if (!runningSteps || !setup.installing || setup.cursor == ManifestEnd()) return false;
-  if (!lookRarely && QueuedMessageKinds(UserMessageKinds)) return false;
   uint32_t now = SteadyCount(), perMillisecond = SteadyCountsPerMillisecond();
-  if (now - runStarted >= StepBudgetMilliseconds * perMillisecond) {
-    lookRarely = true;  // a whole run without the user
+  if (!userAway) {
+    if (QueuedMessageKinds(UserMessageKinds)) userSeen = now;
+    else if (now - userSeen >= StepBudgetMilliseconds * perMillisecond) userAway = true;
     return false;
   }
+  if (now - runStarted >= StepBudgetMilliseconds * perMillisecond) return false;
   if (now - queueLooked < QueueLookMilliseconds * perMillisecond) return true;
   queueLooked = now;
   uint32_t waiting = QueuedMessageKinds(QS_ALLINPUT);
-  if (waiting & UserMessageKinds) lookRarely = false;
+  if (waiting & UserMessageKinds) {
+    userAway = false;
+    userSeen = now;
+  }
   return waiting == 0;
+}
+
+// The user has just pressed Install: the first steps go one per posted command.
+static void ExpectUser() {
+  userAway = false;
+  userSeen = SteadyCount();
 }
 
 void PumpAndContinue() {
@@ -103,6 +112,7 @@ void StartInstall() {
   WriteGroupAndFolder();
   CloseStepHandles();
   setup.stepPhase = PhaseCopy;
+  ExpectUser();
   setup.installing = true;
   setup.nextResourceId = FirstPayloadId;
   setup.cursor = PayloadManifest;
