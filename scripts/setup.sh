@@ -9,6 +9,7 @@ packages=(
   cmake make g++ googletest libgtest-dev
   mscompress libmspack-dev
   mtools dosfstools
+  nsis  # makensis: the benchmark's peer installer (bench/install_bench.sh)
 )
 
 missing=()
