@@ -60,7 +60,7 @@ static UINT RunSetup(HINSTANCE module) {
   return 0;
 }
 
-// No command line is read, and every run ends with exit code 0.
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-  ExitProcess(RunSetup(GetModuleHandleA(nullptr)));
-}
+// The process's first instruction: there is no C runtime to start (app/bare_runtime.cpp), and
+// nothing needs one: no command line is read, no static object has a constructor, and every run
+// ends with exit code 0.
+extern "C" void __stdcall ProgramEntry() { ExitProcess(RunSetup(GetModuleHandleA(nullptr))); }

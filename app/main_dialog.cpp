@@ -232,7 +232,7 @@ static void OnSuggested(HWND dialog) {
 }
 
 static void OnInstallCommand() {
-  if (setup.installing) InstallStep();
+  if (setup.installing) RunInstallSteps();
   else StartInstall();
 }
 

@@ -1,4 +1,4 @@
-// CRC-32 (reflected, polynomial 0xEDB88320), computed bit by bit. Shared with the build tools.
+// CRC-32 (reflected, polynomial 0xEDB88320), table-driven. Shared with the build tools.
 #pragma once
 #include <cstddef>
 #include <cstdint>

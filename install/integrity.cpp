@@ -1,24 +1,34 @@
 // Reading an installed file back through the chunk buffer and comparing its CRC-32 with the
-// manifest row's expected value, so a damaged download is caught before completion.
+// manifest row's expected value, so a damaged download is caught before completion. The step
+// machine reads one chunk per step, so a large file never holds up the dialog.
 #include "install/integrity.h"
 #include "install/crc32.h"
 #include "install/setup_state.h"
 #include "resources/resource_ids.h"
 
 // The file stays open in outputFile: the step machine closes it, or its stop does.
-bool VerifyFile() {
-  uint32_t crc = 0xFFFFFFFFu;
+bool OpenVerification() {
+  setup.runningCrc = 0xFFFFFFFFu;
   char status[64] = "Verifying integrity of  ";
   AppendText(status, setup.cursor->name);
   SetControlText(IDC_HINT_PANEL, status);
-
   setup.outputFile = OpenForRead(setup.workPath);
-  if (setup.outputFile == NoFile) return false;
-  long read;
-  do {
-    read = ReadBlock(setup.outputFile, setup.chunk, ChunkSize);
-    if (read < 0) return false;
-    crc = Crc32Update(Crc32Polynomial, crc, setup.chunk, static_cast<size_t>(read));
-  } while (read == static_cast<long>(ChunkSize));
-  return ~crc == setup.cursor->expectedCrc;
+  return setup.outputFile != NoFile;
+}
+
+// A file whose length is a multiple of the chunk ends with a read of 0 bytes.
+VerifyOutcome VerifyNextChunk() {
+  long read = ReadBlock(setup.outputFile, setup.chunk, ChunkSize);
+  if (read < 0) return VerifyFailed;
+  setup.runningCrc = Crc32Update(Crc32Polynomial, setup.runningCrc, setup.chunk, static_cast<size_t>(read));
+  if (read == static_cast<long>(ChunkSize)) return VerifyMore;
+  return ~setup.runningCrc == setup.cursor->expectedCrc ? VerifyMatched : VerifyFailed;
+}
+
+bool VerifyFile() {
+  if (!OpenVerification()) return false;
+  VerifyOutcome outcome;
+  do outcome = VerifyNextChunk();
+  while (outcome == VerifyMore);
+  return outcome == VerifyMatched;
 }

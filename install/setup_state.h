@@ -10,6 +10,10 @@ enum EntryKind : uint16_t {
   KindLaterFile = 6,  // appears in the folder after installation; only removed
 };
 
+// What the steps of a KindFile row do: copy its stored bytes, expand an SZDD file into the name
+// ending in "_", read the finished file back for its CRC-32.
+enum StepPhase : uint16_t { PhaseCopy = 0, PhaseExpand = 1, PhaseVerify = 2 };
+
 struct PayloadEntry {
   uint16_t kind;
   const char* name;
@@ -68,6 +72,9 @@ struct SetupState {
   uint32_t expectedSize;
   uint32_t chunkFileOffset;
   uint32_t bytesDone;
+  uint16_t stepPhase;      // of the current KindFile row: PhaseCopy, PhaseExpand, PhaseVerify
+  uint32_t expandedBytes;  // written into the temporary file of the expansion under way
+  uint32_t runningCrc;     // of the file being read back
 
   LzHandle lzHandle;      // NoLz when none
   FileHandle outputFile;  // NoFile when none

@@ -40,9 +40,60 @@ void CloseStepHandles() {
   }
 }
 
+// A posted command runs steps back to back for up to StepBudget, because under Wine the post and
+// the drain cost about as much as copying a chunk. The run ends before the completion and as soon
+// as the queue, looked at every QueueLook, holds anything: a repaint, the hint timer, another
+// program's sent message, the user's input. While the user is at work (at the start, and until
+// StepBudget has gone by since input or a posted message last waited; Exit is a posted click) a
+// posted command takes one step only, so that the dialog follows the user step by step.
+constexpr uint32_t StepBudgetMilliseconds = 10;
+constexpr uint32_t QueueLookMilliseconds = 1;
+constexpr uint32_t UserMessageKinds = QS_INPUT | QS_POSTMESSAGE;
+static bool runningSteps, stepWanted, userAway;
+static uint32_t runStarted, queueLooked, userSeen;
+
+static bool RunMayGoOn() {
+  if (!runningSteps || !setup.installing || setup.cursor == ManifestEnd()) return false;
+  uint32_t now = SteadyCount(), perMillisecond = SteadyCountsPerMillisecond();
+  if (!userAway) {
+    if (QueuedMessageKinds(UserMessageKinds)) userSeen = now;
+    else if (now - userSeen >= StepBudgetMilliseconds * perMillisecond) userAway = true;
+    return false;
+  }
+  if (now - runStarted >= StepBudgetMilliseconds * perMillisecond) return false;
+  if (now - queueLooked < QueueLookMilliseconds * perMillisecond) return true;
+  queueLooked = now;
+  uint32_t waiting = QueuedMessageKinds(QS_ALLINPUT);
+  if (waiting & UserMessageKinds) {
+    userAway = false;
+    userSeen = now;
+  }
+  return waiting == 0;
+}
+
+// The user has just pressed Install: the first steps go one per posted command.
+static void ExpectUser() {
+  userAway = false;
+  userSeen = SteadyCount();
+}
+
 void PumpAndContinue() {
+  if (RunMayGoOn()) {
+    stepWanted = true;
+    return;
+  }
   DrainMessages();
   if (setup.installing) PostStepCommand();
+}
+
+void RunInstallSteps() {
+  runningSteps = true;
+  runStarted = queueLooked = SteadyCount();
+  do {
+    stepWanted = false;
+    InstallStep();
+  } while (stepWanted && setup.installing);
+  runningSteps = false;
 }
 
 // Forgets an earlier installation in this folder before its files are overwritten: a reinstall
@@ -87,6 +138,8 @@ void StartInstall() {
       WriteSettingsText(CreatedFolderKey, created);
   }
   CloseStepHandles();
+  setup.stepPhase = PhaseCopy;
+  ExpectUser();
   setup.installing = true;
   setup.nextResourceId = FirstPayloadId;
   setup.cursor = PayloadManifest;
@@ -144,65 +197,118 @@ static bool OpenRow() {
   return true;
 }
 
-// An SZDD file is seen through the LZ reader at a size other than its stored one: expand it into
-// the name ending in "_" and move that back. False after reporting an error.
-static bool ExpandIfCompressed() {
-  setup.sourceFile = OpenForRead(setup.workPath);
-  if (setup.sourceFile == NoFile) return true;
-  setup.lzHandle = OpenLzReader(setup.sourceFile);
-  if (setup.lzHandle < 0) {
-    CloseFile(setup.sourceFile);
-    setup.sourceFile = NoFile;
-    setup.lzHandle = NoLz;
+// Ends the current row's last phase: the next step takes the next row.
+static void NextRow() {
+  setup.stepPhase = PhaseCopy;
+  ++setup.cursor;
+}
+
+// After the copy (and any expansion): the file is read back in the following steps when its row
+// names a CRC-32, otherwise the row is done. False after reporting an error.
+static bool BeginVerification() {
+  if (setup.cursor->expectedCrc == 0) {
+    NextRow();
     return true;
   }
-  long size = SeekLz(setup.lzHandle, 0, 2);
-  if (size >= 0 && static_cast<uint32_t>(size) == setup.expectedSize) {
-    CloseStepHandles();
-    return true;
-  }
-  char temporary[PathSize];
-  CopyText(temporary, setup.workPath);
-  size_t length = strlen(temporary);
-  if (length) temporary[length - 1] = '_';
-  setup.outputFile = CreateForWrite(temporary);
-  if (setup.outputFile == NoFile) {
-    CloseStepHandles();
-    FailStep(ExpandText, setup.workPath, MB_ICONWARNING);
-    return false;
-  }
-  long written = CopyLz(setup.lzHandle, setup.outputFile);
-  if (written >= 0) {
-    setup.bytesDone += static_cast<uint32_t>(written) - setup.expectedSize;
-    UpdateProgress();
-  }
-  CloseStepHandles();
-  DeletePath(setup.workPath);
-  bool renamed = RenamePath(temporary, setup.workPath);
-  if (written < 0 || !renamed) {
-    FailStep(ExpandText, setup.workPath, MB_ICONWARNING);
+  setup.stepPhase = PhaseVerify;
+  if (!OpenVerification()) {
+    FailStep(IntegrityText, setup.workPath, MB_ICONWARNING);
     return false;
   }
   return true;
 }
 
-static void FinishFile() {
+static void TemporaryNameOf(char* temporary) {
+  CopyText(temporary, PathSize, setup.workPath);
+  size_t length = strlen(temporary);
+  if (length) temporary[length - 1] = '_';
+}
+
+// An SZDD file is seen through the LZ reader at a size other than its stored one: the following
+// steps expand it chunk by chunk into the name ending in "_". A plain file goes straight on to its
+// verification. False after reporting an error.
+static bool BeginExpansion() {
+  setup.sourceFile = OpenForRead(setup.workPath);
+  if (setup.sourceFile == NoFile) return BeginVerification();
+  setup.lzHandle = OpenLzReader(setup.sourceFile);
+  if (setup.lzHandle < 0) {
+    CloseFile(setup.sourceFile);
+    setup.sourceFile = NoFile;
+    setup.lzHandle = NoLz;
+    return BeginVerification();
+  }
+  long size = SeekLz(setup.lzHandle, 0, 2);
+  if (size >= 0 && static_cast<uint32_t>(size) == setup.expectedSize) {
+    CloseStepHandles();
+    return BeginVerification();
+  }
+  char temporary[PathSize];
+  TemporaryNameOf(temporary);
+  setup.outputFile = CreateForWrite(temporary);
+  if (setup.outputFile == NoFile || SeekLz(setup.lzHandle, 0, 0) != 0) {
+    CloseStepHandles();
+    FailStep(ExpandText, setup.workPath, MB_ICONWARNING);
+    return false;
+  }
+  setup.stepPhase = PhaseExpand;
+  setup.expandedBytes = 0;
+  return true;
+}
+
+// One chunk of the expansion. The bar counts expanded bytes only once they pass the stored size
+// already counted, so it never moves back and ends where the expanded size replaces the stored one.
+static void ExpandChunk() {
+  long read = ReadLz(setup.lzHandle, setup.chunk, ChunkSize);
+  uint32_t count = read > 0 ? static_cast<uint32_t>(read) : 0;
+  bool failed = read < 0 || WriteBlock(setup.outputFile, setup.chunk, count) != static_cast<long>(count);
+  if (!failed) {
+    uint32_t before = setup.expandedBytes > setup.expectedSize ? setup.expandedBytes - setup.expectedSize : 0;
+    setup.expandedBytes += count;
+    uint32_t after = setup.expandedBytes > setup.expectedSize ? setup.expandedBytes - setup.expectedSize : 0;
+    setup.bytesDone += after - before;
+    if (after != before) UpdateProgress();
+    if (count == ChunkSize) {
+      PumpAndContinue();
+      return;
+    }
+  }
+  CloseStepHandles();
+  // The stored size was counted already; an expansion smaller than it takes the difference back.
+  if (!failed && setup.expandedBytes < setup.expectedSize) {
+    setup.bytesDone -= setup.expectedSize - setup.expandedBytes;
+    UpdateProgress();
+  }
+  // Even a failed expansion replaces the stored file, as a failed LZCopy of the whole file did.
+  char temporary[PathSize];
+  TemporaryNameOf(temporary);
+  DeletePath(setup.workPath);
+  if (!RenamePath(temporary, setup.workPath) || failed) {
+    FailStep(ExpandText, setup.workPath, MB_ICONWARNING);
+    return;
+  }
+  if (BeginVerification()) PumpAndContinue();
+}
+
+static void VerifyChunk() {
+  VerifyOutcome outcome = VerifyNextChunk();
+  if (outcome == VerifyFailed) {
+    FailStep(IntegrityText, setup.workPath, MB_ICONWARNING);
+    return;
+  }
+  if (outcome == VerifyMatched) {
+    CloseStepHandles();
+    NextRow();
+  }
+  PumpAndContinue();
+}
+
+static void FinishCopy() {
   CloseStepHandles();
   if (setup.bytesRemaining != 0) {
     FailStep(IncompleteText, setup.ownPath, MB_ICONWARNING);  // the program's file ended early
     return;
   }
-  if (!ExpandIfCompressed()) return;
-  CloseStepHandles();
-  if (setup.cursor->expectedCrc != 0) {
-    if (!VerifyFile()) {
-      FailStep(IntegrityText, setup.workPath, MB_ICONWARNING);
-      return;
-    }
-    CloseStepHandles();
-  }
-  ++setup.cursor;
-  PumpAndContinue();
+  if (BeginExpansion()) PumpAndContinue();
 }
 
 static void CopyChunk() {
@@ -227,7 +333,7 @@ static void CopyChunk() {
   setup.bytesDone += count;
   UpdateProgress();
   if (count == ChunkSize) PumpAndContinue();
-  else FinishFile();
+  else FinishCopy();
 }
 
 // The InstallRecord's text, for a person who opens it: which build installed what, and where.
@@ -275,8 +381,13 @@ static void CompleteInstall() {
     return;
   }
   CloseStepHandles();
+  // Registering takes a few tens of milliseconds under Wine, most of it the first shell link: the
+  // dialog is answered between the parts. A stop that arrives meanwhile leaves the registration
+  // to finish, as a stop from within the group's message box does.
   WriteUninstallEntry();
+  DrainMessages();
   CreateProgramGroup();
+  DrainMessages();
   WriteSettingsInt("AllUsers", setup.allUsers);
   ShowArrowCursor();
   if (setup.installing) {
@@ -299,6 +410,14 @@ void InstallStep() {
   if (setup.cursor->kind != KindFile) {
     ++setup.cursor;
     PumpAndContinue();
+    return;
+  }
+  if (setup.stepPhase == PhaseExpand) {
+    ExpandChunk();
+    return;
+  }
+  if (setup.stepPhase == PhaseVerify) {
+    VerifyChunk();
     return;
   }
   if (setup.lzHandle == NoLz && !OpenRow()) return;

@@ -1,6 +1,7 @@
 // The main dialog as the installation engine and the removal see it: its window, message boxes
-// owned by it, control texts and states, the posted step command and the queue drain. Every call
-// is harmless while no dialog exists (tests run the engine without one).
+// owned by it, control texts and states, the posted step command, the queue drain and the clock
+// that bounds a run of steps. Every call is harmless while no dialog exists (tests run the engine
+// without one).
 #include "platform/platform.h"
 
 static HWND mainDialog;
@@ -52,3 +53,24 @@ void DrainMessages() {
 }
 
 void ShowArrowCursor() { SetCursor(LoadCursorA(nullptr, IDC_ARROW)); }
+
+uint32_t QueuedMessageKinds(uint32_t kinds) { return HIWORD(GetQueueStatus(kinds)); }
+
+// The performance counter when there is one whose rate fits 32 bits, else GetTickCount. Callers
+// only subtract two counts, so the wrap of the low 32 bits does no harm over short intervals.
+static uint32_t countsPerMillisecond;  // 0 until asked
+
+uint32_t SteadyCountsPerMillisecond() {
+  if (countsPerMillisecond == 0) {
+    LARGE_INTEGER frequency;
+    bool usable = QueryPerformanceFrequency(&frequency) && frequency.HighPart == 0 && frequency.LowPart >= 1000;
+    countsPerMillisecond = usable ? frequency.LowPart / 1000 : 1;
+  }
+  return countsPerMillisecond;
+}
+
+uint32_t SteadyCount() {
+  LARGE_INTEGER now;
+  if (SteadyCountsPerMillisecond() == 1 || !QueryPerformanceCounter(&now)) return GetTickCount();
+  return now.LowPart;
+}

@@ -78,7 +78,7 @@ bool FindNextEntry(HANDLE search, WIN32_FIND_DATAA* data) {
 }
 
 void CloseEntrySearch(HANDLE search) {
-  if (search != INVALID_HANDLE_VALUE) FindClose(search);
+  if (search && search != INVALID_HANDLE_VALUE) FindClose(search);
 }
 
 void AddComboText(HWND combo, const char* text) {

@@ -10,6 +10,7 @@ packages=(
   mscompress libmspack-dev
   mtools dosfstools
   osslsigncode openssl
+  nsis  # makensis: the benchmark's peer installer (bench/install_bench.sh)
 )
 
 missing=()

@@ -323,6 +323,9 @@ bool HoldInstallationWhen(const SetupProcess& setup, const std::function<bool()>
     // handled while that step drains the queue, so it lands at that step's end.
     held = reached();
     if (held) whileHeld();
+    // A waiting message ends the installer's run of steps after the step under way, as a user's
+    // input does: it then takes one step per look rather than whole files between two looks.
+    else PostMessageA(setup.dialog, WM_NULL, 0, 0);
     ReleaseHold(hold);
   }
   EndHold(hold);

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <vector>
 
@@ -52,31 +53,43 @@ bool IsOwnChange(const std::string& line, const std::string& folder, const std::
 }
 
 // The files an installation writes, and their sizes after each step of the step machine: one
-// step per 8192-byte chunk (a file always ends with a short chunk, possibly empty), one for each
-// row that is not a file, one for the completion.
+// step per 8192-byte chunk copied, expanded or read back (each ends with a short chunk, possibly
+// empty), one for each row that is not a file, one for the completion. The viewer is expanded
+// into "Kavri.ex_", which its last copy step creates and its last expansion step renames.
 struct FileSizes {
-  int64_t copy = -1, kavri1 = -1, kavri0 = -1, viewer = -1, marker = -1;
+  int64_t copy = -1, kavri1 = -1, kavri0 = -1, viewer = -1, expanding = -1, marker = -1;
   bool operator==(const FileSizes& other) const {
     return copy == other.copy && kavri1 == other.kavri1 && kavri0 == other.kavri0 &&
-           viewer == other.viewer && (marker < 0) == (other.marker < 0);
+           viewer == other.viewer && expanding == other.expanding && (marker < 0) == (other.marker < 0);
   }
 };
 
 std::vector<FileSizes> StepStates() {
   std::vector<FileSizes> states(1);
-  auto copyFile = [&](int64_t FileSizes::*field, uint32_t size, uint32_t finalSize) {
+  auto chunkSteps = [&](uint32_t size, const std::function<void(FileSizes&, int64_t done, bool last)>& change) {
     for (uint32_t chunk = 1; chunk <= size / ChunkBytes + 1; ++chunk) {
       FileSizes next = states.back();
-      next.*field = std::min<int64_t>(int64_t(chunk) * ChunkBytes, size);
-      if (chunk == size / ChunkBytes + 1) next.*field = finalSize;
+      change(next, std::min<int64_t>(int64_t(chunk) * ChunkBytes, size), chunk == size / ChunkBytes + 1);
       states.push_back(next);
     }
   };
-  copyFile(&FileSizes::copy, Payload().copySize, Payload().copySize);
+  auto copyFile = [&](int64_t FileSizes::*field, uint32_t size) {
+    chunkSteps(size, [&](FileSizes& next, int64_t done, bool) { next.*field = done; });
+  };
+  auto verifyFile = [&](uint32_t size) { chunkSteps(size, [](FileSizes&, int64_t, bool) {}); };
+  copyFile(&FileSizes::copy, Payload().copySize);
   states.push_back(states.back());  // the row of the reader's later file
-  copyFile(&FileSizes::kavri1, PayloadSizeKavri1, PayloadSizeKavri1);
-  copyFile(&FileSizes::kavri0, PayloadSizeKavri0, PayloadSizeKavri0);
-  copyFile(&FileSizes::viewer, PayloadStoredSizeViewer, PayloadExpandedSizeViewer);
+  copyFile(&FileSizes::kavri1, PayloadSizeKavri1);
+  verifyFile(PayloadSizeKavri1);
+  copyFile(&FileSizes::kavri0, PayloadSizeKavri0);
+  verifyFile(PayloadSizeKavri0);
+  copyFile(&FileSizes::viewer, PayloadStoredSizeViewer);
+  states.back().expanding = 0;
+  chunkSteps(PayloadExpandedSizeViewer, [](FileSizes& next, int64_t done, bool last) {
+    next.expanding = last ? -1 : done;
+    if (last) next.viewer = PayloadExpandedSizeViewer;
+  });
+  verifyFile(PayloadExpandedSizeViewer);
   states.push_back(states.back());  // the shortcut row
   FileSizes done = states.back();
   done.marker = 1;
@@ -90,6 +103,7 @@ FileSizes ObservedSizes(const std::string& folder) {
   seen.kavri1 = FileSize(InFolder(folder, "Kavri1.DAT"));
   seen.kavri0 = FileSize(InFolder(folder, "Kavri0.DAT"));
   seen.viewer = FileSize(InFolder(folder, "Kavri.exe"));
+  seen.expanding = FileSize(InFolder(folder, "Kavri.ex_"));
   seen.marker = FileSize(InFolder(folder, "KavriL.dat"));
   return seen;
 }
@@ -97,7 +111,6 @@ FileSizes ObservedSizes(const std::string& folder) {
 // The step counts whose state the folder shows: [first, last], or {-1, -1} in the middle of a step.
 std::pair<int, int> StepsShown(const std::string& folder) {
   static const std::vector<FileSizes> states = StepStates();
-  if (FileExists(InFolder(folder, "Kavri.ex_"))) return {-1, -1};
   FileSizes seen = ObservedSizes(folder);
   int first = -1, last = -1;
   for (size_t i = 0; i < states.size(); ++i) {
@@ -593,7 +606,7 @@ TEST_P(FaultMatrixExit, StopsThenInstallsAndUninstallsWithoutTrace) {
 }
 
 // Steps 0 to total - 1: as many as a complete installation of this payload takes before its
-// completion step (26 for the sample payload).
+// completion step (47 for the sample payload).
 INSTANTIATE_TEST_SUITE_P(Steps, FaultMatrixExit, testing::Range(0, static_cast<int>(StepStates().size()) - 1),
                          [](const testing::TestParamInfo<int>& info) {
                            return "Step" + std::to_string(info.param);

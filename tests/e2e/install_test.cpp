@@ -72,7 +72,8 @@ bool CopyingTheViewer() {
   return size > 0 && size < static_cast<int64_t>(PayloadStoredSizeViewer);
 }
 
-// Every file is in place and the marker is not: the stop lands before the completion step.
+// The viewer is whole and the marker is not there yet: the stop lands during the viewer's read-back
+// or just before the completion.
 bool FinishingTheLastFile() {
   if (FileExists(InFolder(DefaultInstallFolder, "KavriL.dat"))) return false;
   return FileSize(InFolder(DefaultInstallFolder, "Kavri.exe")) == static_cast<int64_t>(PayloadExpandedSizeViewer);

@@ -86,9 +86,11 @@ TEST_F(StepMachine, InstallsEveryFileVerifiedInTheExpectedNumberOfSteps) {
   EXPECT_EQ(NoFile, setup.outputFile);
 
   const uint32_t copyLength = PayloadPosition(2000);
-  // The copy, the later file, three payload files, the shortcut row and the completion.
-  EXPECT_EQ(StepsFor(copyLength) + 1 + StepsFor(PayloadSize(2000)) + StepsFor(PayloadSize(2001)) +
-                StepsFor(PayloadSize(2002)) + 1 + 1,
+  // The copy, the later file, three payload files each copied and read back (the viewer expanded
+  // in between, to a size that ends in a short chunk), the shortcut row and the completion.
+  ASSERT_NE(0u, PayloadExpandedSizeViewer % ChunkSize);
+  EXPECT_EQ(StepsFor(copyLength) + 1 + 2 * StepsFor(PayloadSize(2000)) + 2 * StepsFor(PayloadSize(2001)) +
+                StepsFor(PayloadSize(2002)) + 2 * StepsFor(PayloadExpandedSizeViewer) + 1 + 1,
             stepsRun);
 
   std::vector<unsigned char> copy = ReadWholeFile("C:\\Pub\\kavriset.exe");
@@ -180,24 +182,59 @@ TEST_F(StepMachine, TooLongFolderDoesNotStart) {
   EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(cut.c_str()));
 }
 
-TEST_F(StepMachine, StopBetweenStepsThenInstallAgainFromTheFirstRow) {
-  StartInstall();
+// A stop while a file is copied, while the viewer is expanded and while a file is read back: the
+// handles are closed, what was written stays, the installation counts as partial, and the next
+// Install starts again from the first row and completes.
+TEST_F(StepMachine, StopInAnyPhaseThenInstallAgainFromTheFirstRow) {
   ASSERT_GT(PayloadSizeKavri1, ChunkSize);
-  const uint32_t intoFirstData = StepsFor(PayloadPosition(2000)) + 1 + 1;  // its first chunk copied
-  for (uint32_t i = 0; i < intoFirstData; ++i) InstallStep();
-  ASSERT_TRUE(setup.installing);
-  ASSERT_NE(NoLz, setup.lzHandle);
-  EXPECT_EQ(ChunkSize, ReadWholeFile("C:\\Pub\\Kavri1.DAT").size());
-  StopInstallation();
-  EXPECT_FALSE(setup.installing);
-  EXPECT_EQ(NoLz, setup.lzHandle);
-  EXPECT_EQ(NoFile, setup.outputFile);
-  EXPECT_TRUE(setup.partiallyInstalled);
+  ASSERT_GT(PayloadExpandedSizeViewer, ChunkSize);
+  struct StopCase {
+    const char* phase;
+    const char* row;
+    uint16_t stepPhase;
+    const char* leftFile;
+    uint32_t leftSize;
+  } cases[] = {
+      {"copy", "Kavri1.DAT", PhaseCopy, "C:\\Pub\\Kavri1.DAT", ChunkSize},
+      {"expansion", "Kavri.exe", PhaseExpand, "C:\\Pub\\Kavri.ex_", ChunkSize},
+      {"verification", "Kavri1.DAT", PhaseVerify, "C:\\Pub\\Kavri1.DAT", PayloadSizeKavri1},
+  };
+  MessageBoxAnswerer unexpected(IDCANCEL, 5000);
+  for (const StopCase& stop : cases) {
+    SCOPED_TRACE(stop.phase);
+    // Steps until the row has done its first chunk of the phase.
+    auto reached = [&] {
+      if (setup.cursor == ManifestEnd() || strcmp(setup.cursor->name, stop.row) != 0 ||
+          setup.stepPhase != stop.stepPhase)
+        return false;
+      if (stop.stepPhase == PhaseExpand) return setup.expandedBytes >= ChunkSize;
+      if (stop.stepPhase == PhaseVerify)
+        return SetFilePointer(reinterpret_cast<HANDLE>(setup.outputFile), 0, nullptr, FILE_CURRENT) >= ChunkSize;
+      return setup.lzHandle != NoLz && setup.expectedSize - setup.bytesRemaining >= ChunkSize;
+    };
+    StartInstall();
+    for (int guard = 0; setup.installing && !reached() && guard < 100000; ++guard) InstallStep();
+    ASSERT_TRUE(setup.installing);
+    StopInstallation();
+    EXPECT_FALSE(setup.installing);
+    EXPECT_EQ(NoLz, setup.lzHandle);
+    EXPECT_EQ(NoFile, setup.outputFile);
+    EXPECT_TRUE(setup.partiallyInstalled);
+    EXPECT_EQ(stop.leftSize, ReadWholeFile(stop.leftFile).size());
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA("C:\\Pub\\KavriL.dat"));
 
-  RunInstallation();
-  EXPECT_TRUE(setup.installed);
-  EXPECT_EQ(PayloadCrcKavri1, CrcOf(ReadWholeFile("C:\\Pub\\Kavri1.DAT")));
-  EXPECT_EQ(PayloadPosition(2000), ReadWholeFile("C:\\Pub\\kavriset.exe").size());
+    RunInstallation();
+    EXPECT_TRUE(setup.installed);
+    EXPECT_EQ(PayloadCrcKavri1, CrcOf(ReadWholeFile("C:\\Pub\\Kavri1.DAT")));
+    EXPECT_EQ(PayloadCrcViewer, CrcOf(ReadWholeFile("C:\\Pub\\Kavri.exe")));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA("C:\\Pub\\Kavri.ex_"));
+    EXPECT_EQ(PayloadPosition(2000), ReadWholeFile("C:\\Pub\\kavriset.exe").size());
+    // The next case starts from nothing installed.
+    for (const char* name : {"kavriset.exe", "Kavri1.DAT", "Kavri0.DAT", "Kavri.exe", "KavriL.dat"})
+      DeleteFileA((std::string("C:\\Pub\\") + name).c_str());
+    SetUp();
+  }
+  EXPECT_FALSE(unexpected.Wait()) << unexpected.caption << ": " << unexpected.text;
 }
 
 }  // namespace
