@@ -125,7 +125,7 @@ bool FolderLiesWithin(const char* folder, const char* top) {
   UpperCaseText(upperFolder);
   UpperCaseText(upperTop);
   size_t length = strlen(upperTop);
-  return strncmp(upperFolder, upperTop, length) == 0 &&
+  return strlen(upperFolder) >= length && memcmp(upperFolder, upperTop, length) == 0 &&
          (upperFolder[length] == '\0' || upperFolder[length] == '\\');
 }
 

@@ -41,7 +41,7 @@ static const char* MovedCopyName() {
   char folder[PathSize];
   uint32_t length = TempFolderPath(folder, sizeof folder);
   if (setup.movedCopyPath[0] == '\0' || !TempFolderLeavesRoom(length) ||
-      strncmp(setup.movedCopyPath, folder, length) != 0)
+      strlen(setup.movedCopyPath) <= length || memcmp(setup.movedCopyPath, folder, length) != 0)
     return nullptr;
   return setup.movedCopyPath + length;
 }
