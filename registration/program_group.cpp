@@ -210,10 +210,7 @@ void CreateProgramGroup() {
 bool GroupFolderIsOwn() {
   char created[PathSize];
   ReadSettingsText(CreatedGroupKey, created, sizeof created);
-  if (groups.groupLength == 0 || created[0] == '\0') return false;
-  UpperCaseText(created);
-  char current[PathSize];
-  if (!CopyText(current, groups.groupPath)) return false;
-  UpperCaseText(current);
-  return strcmp(created, current) == 0;
+  // The same folder: the recorded one, compared without regard to case, and nothing below it.
+  return groups.groupLength != 0 && FolderLiesWithin(groups.groupPath, created) &&
+         strlen(groups.groupPath) == strlen(created);
 }
