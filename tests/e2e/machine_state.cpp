@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 #include <set>
 
 bool FileExists(const std::string& path) {
@@ -244,19 +245,112 @@ std::vector<std::string> Differences(const std::vector<std::string>& before,
   return out;
 }
 
+namespace {
+
+// Lets this process save registry branches, which Wine's server asks of a backup program.
+void EnableBackupPrivilege() {
+  static bool done = false;
+  if (done) return;
+  done = true;
+  HANDLE token;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES, &token)) return;
+  TOKEN_PRIVILEGES privileges = {};
+  privileges.PrivilegeCount = 1;
+  privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+  if (LookupPrivilegeValueA(nullptr, SE_BACKUP_NAME, &privileges.Privileges[0].Luid))
+    AdjustTokenPrivileges(token, FALSE, &privileges, 0, nullptr, nullptr);
+  CloseHandle(token);
+}
+
+// Lists a registry branch from one RegSaveKeyA: Wine's server writes the whole branch in one
+// request, where walking it costs a round trip per key and per value (about 6 s for each view of
+// HKLM\Software in a 64-bit prefix). Lines are "<prefix><key>" for every key and
+// "<prefix><key>: <value as saved>", the keys' modification times left out. Branches below a
+// first-level subkey named in `skipped` are left out. False when the save cannot be read as
+// Wine's text format (Windows saves binary hives): the caller then walks the branch.
+bool ListSavedBranch(HKEY root, const char* subkey, REGSAM view, const std::string& prefix,
+                     std::initializer_list<const char*> skipped, std::vector<std::string>& out) {
+  EnableBackupPrivilege();
+  char temp[MAX_PATH] = {};
+  GetTempPathA(MAX_PATH, temp);
+  const std::string file = std::string(temp) + "quorvel-snapshot.reg";
+  DeleteFileA(file.c_str());
+  HKEY key;
+  if (RegOpenKeyExA(root, subkey, 0, KEY_READ | view, &key) != ERROR_SUCCESS) return true;
+  LONG saved = RegSaveKeyA(key, file.c_str(), nullptr);
+  RegCloseKey(key);
+  std::string text;
+  bool read = saved == ERROR_SUCCESS && ReadWholeFile(file, text);
+  DeleteFileA(file.c_str());
+  if (!read || text.compare(0, 13, "WINE REGISTRY") != 0) return false;
+
+  std::string current = prefix + subkey;
+  std::set<std::string> keys;
+  bool skipping = false;
+  size_t at = text.find('\n');
+  while (at != std::string::npos && at + 1 < text.size()) {
+    size_t end = text.find('\n', at + 1);
+    std::string line = text.substr(at + 1, end == std::string::npos ? std::string::npos : end - at - 1);
+    at = end;
+    // A long value goes on over lines that end in a backslash.
+    while (!line.empty() && line.back() == '\\' && at != std::string::npos) {
+      end = text.find('\n', at + 1);
+      line.pop_back();
+      line += text.substr(at + 1, end == std::string::npos ? std::string::npos : end - at - 1);
+      at = end;
+    }
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.empty() || line[0] == '#' || line[0] == ';') continue;
+    if (line[0] == '[') {
+      std::string path;
+      for (size_t i = 1; i < line.size() && line[i] != ']'; ++i) {
+        if (line[i] == '\\' && i + 1 < line.size() && line[i + 1] == '\\') ++i;
+        path += line[i];
+      }
+      std::string first = path.substr(0, path.find('\\'));
+      skipping = false;
+      for (const char* name : skipped) skipping = skipping || lstrcmpiA(first.c_str(), name) == 0;
+      current = prefix + subkey + (path.empty() ? "" : "\\" + path);
+      // Only keys with values or without subkeys are saved: list their parents too, so that a
+      // key that gains its first subkey does not look removed.
+      for (size_t cut = current.find('\\', prefix.size() + std::strlen(subkey)); !skipping;
+           cut = current.find('\\', cut + 1)) {
+        std::string key = current.substr(0, cut);
+        if (keys.insert(key).second) out.push_back(key);
+        if (cut == std::string::npos) break;
+      }
+      continue;
+    }
+    if (!skipping) out.push_back(current + ": " + line);
+  }
+  return true;
+}
+
+// One registry branch for the snapshot: saved in one piece where Wine allows, walked otherwise.
+void ListBranch(HKEY root, const char* subkey, REGSAM view, const std::string& prefix,
+                std::initializer_list<const char*> skipped, std::vector<std::string>& all) {
+  std::vector<std::string> lines;
+  if (!ListSavedBranch(root, subkey, view, prefix, skipped, lines)) {
+    WalkRegistry(root, subkey, lines, view);
+    for (std::string& line : lines) line = prefix + line;
+  }
+  std::sort(lines.begin(), lines.end());
+  all.insert(all.end(), lines.begin(), lines.end());
+}
+
+}  // namespace
+
 std::vector<std::string> SnapshotMachine() {
   std::vector<std::string> all = ListTree("C:");
-  for (const std::string& line : ListRegistry(HKEY_LOCAL_MACHINE, "Software")) all.push_back("HKLM\\" + line);
-  for (const std::string& line : ListRegistry(HKEY_CURRENT_USER, "Software")) all.push_back("HKCU\\" + line);
+  // Wine's own bookkeeping (window positions, temporary system parameters) changes as any
+  // program runs; it is not the installer's.
+  ListBranch(HKEY_LOCAL_MACHINE, "Software", 0, "HKLM\\", {"Wine"}, all);
+  ListBranch(HKEY_CURRENT_USER, "Software", 0, "HKCU\\", {"Wine"}, all);
   // On 64-bit Windows this 32-bit process sees HKLM\Software redirected to Wow6432Node, as the
   // installer does; a write that escaped to the 64-bit view would only show in that view.
   BOOL wow64 = FALSE;
-  if (IsWow64Process(GetCurrentProcess(), &wow64) && wow64) {
-    std::vector<std::string> native;
-    WalkRegistry(HKEY_LOCAL_MACHINE, "Software", native, KEY_WOW64_64KEY);
-    std::sort(native.begin(), native.end());
-    for (const std::string& line : native) all.push_back("HKLM64\\" + line);
-  }
+  if (IsWow64Process(GetCurrentProcess(), &wow64) && wow64)
+    ListBranch(HKEY_LOCAL_MACHINE, "Software", KEY_WOW64_64KEY, "HKLM64\\", {"Wine", "Wow6432Node"}, all);
   return all;
 }
 

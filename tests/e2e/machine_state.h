@@ -43,7 +43,8 @@ std::vector<std::string> ListRegistry(HKEY root, const std::string& subkey);
 std::vector<std::string> Differences(const std::vector<std::string>& before,
                                      const std::vector<std::string>& after);
 
-// Drive C: and HKLM\Software, HKCU\Software together, registry lines marked "HKLM\" or "HKCU\".
+// Drive C: and HKLM\Software, HKCU\Software together, registry lines marked "HKLM\" or "HKCU\"
+// (and "HKLM64\" for the 64-bit view under WoW64); values read as Wine saves them (`"name"="text"`).
 std::vector<std::string> SnapshotMachine();
 
 // Self-delete scripts ("xan*.bat") present in the temporary folder.
