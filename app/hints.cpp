@@ -19,8 +19,6 @@ constexpr int FrameLines = 3;
 constexpr int LabelOffset = 5;
 constexpr int FirstSurfaceId = IDC_STATUS;  // this id and above count as the dialog's surface
 
-HCURSOR waitCursor;
-
 HWND FocusedDescendant() {
   HWND focused = GetFocus();
   return (focused && IsChild(dialogWindow, focused)) ? focused : nullptr;
@@ -129,8 +127,7 @@ INT_PTR OnSetCursor(HWND dialog, WPARAM wParam, LPARAM) {
       ShowHint(window);
   }
   if (setup.installing) {
-    if (!waitCursor) waitCursor = LoadCursor(nullptr, IDC_WAIT);
-    SetCursor(waitCursor);
+    SetCursor(systemWaitCursor);
     // The control asking for its cursor stops only when the dialog's result says handled.
     SetWindowLongPtrA(dialog, DWLP_MSGRESULT, TRUE);
     return TRUE;

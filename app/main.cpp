@@ -41,7 +41,6 @@ static void ShutDown() {
 static void RunFirstInstance() {
   SetErrorMode(SEM_FAILCRITICALERRORS);  // a drive without a medium fails the call, no system box
   systemWaitCursor = LoadCursorA(nullptr, IDC_WAIT);
-  systemArrowCursor = LoadCursorA(nullptr, IDC_ARROW);
   FillOwnPath();
   CopyText(setup.uninstallKeyPath, UninstallKeyBase);
   AppendText(setup.uninstallKeyPath, PublicationTitle);

@@ -20,7 +20,6 @@ const char* const SetupTitle = "Setup - Quorvel";
 HWND dialogWindow;
 HINSTANCE programInstance;
 HCURSOR systemWaitCursor;
-HCURSOR systemArrowCursor;
 
 static const char* const ExitOpenCaptions[2] = {"E&xit", "&Open"};  // indexed by openAvailable
 static const char* const PublisherNotice =

@@ -18,5 +18,4 @@ uint16_t EditHeightFor(uint16_t fieldHeight, uint16_t systemHeight);
 extern const char* const SetupTitle;  // "Setup - Quorvel": window title and instance mutex name
 extern HWND dialogWindow;
 extern HINSTANCE programInstance;
-extern HCURSOR systemWaitCursor;   // loaded at start-up; shown while an installation runs
-extern HCURSOR systemArrowCursor;  // loaded at start-up; set again when it completes
+extern HCURSOR systemWaitCursor;  // loaded at start-up; shown while an installation runs

@@ -37,6 +37,11 @@ endfunction()
 
 cut_section("  .idata BLOCK(__section_alignment__) :" imports)
 cut_section("  .rdata BLOCK(__section_alignment__) :" readonly)
+# No import lookup tables: they are a second copy of the import address tables, which every
+# Windows loader (Windows 95 and NT alike, and Wine) reads the names from when a descriptor's
+# lookup table is 0, as ld then writes it. 4 bytes per imported function and DLL, in every copy.
+string(REPLACE "    KEEP (SORT(*)(.idata$4))\n" "" imports "${imports}")
+string(REPLACE "  /DISCARD/ :\n  {\n" "  /DISCARD/ :\n  {\n    *(.idata$4)\n" script "${script}")
 set(text_head "  .text  __image_base__ + ( __section_alignment__ < 0x1000 ? . : __section_alignment__ ) :\n  {\n")
 string(FIND "${script}" "${text_head}" at)
 if(at LESS 0)

@@ -3,6 +3,8 @@
 // uninstaller copy the payload entries point past the end of the image).
 #include "platform/platform.h"
 
+#include <cstring>
+
 static const unsigned char* imageOverride;
 
 void SetOwnImage(const unsigned char* base) { imageOverride = base; }
@@ -20,10 +22,17 @@ uint32_t OwnModulePath(char* buffer, uint32_t size) {
   return length;
 }
 
+// The image's fields are little-endian, as the processor reads them, and may lie unaligned.
 static uint32_t ReadU32(const unsigned char* p) {
-  return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
+  uint32_t value;
+  memcpy(&value, p, sizeof value);
+  return value;
 }
-static uint16_t ReadU16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+static uint16_t ReadU16(const unsigned char* p) {
+  uint16_t value;
+  memcpy(&value, p, sizeof value);
+  return value;
+}
 
 constexpr uint32_t SubdirectoryFlag = 0x80000000u;
 

@@ -4,35 +4,47 @@
 #include <cstring>
 #include "install/setup_state.h"
 
-// Writes and starts one script under the first free name; true when it runs. `copy` is what the
-// script deletes: a bare name in the temporary folder, or a full path.
-static bool StartScript(const char* copy, const char* folder, size_t createdLength) {
-  char* text = reinterpret_cast<char*>(setup.chunk);
-  size_t size = ComposeSelfDeleteScript(text, ChunkSize, copy, folder, createdLength);
-  if (size == 0) return false;
-  char scriptFolder[PathSize];
-  uint32_t length = TempFolderPath(scriptFolder, sizeof scriptFolder);
-  if (!TempFolderLeavesRoom(length)) return false;
-  scriptFolder[length] = '\0';
+uint32_t TakeTemporaryName(char* path, const char* extension, bool (*take)(const char* path)) {
+  uint32_t length = TempFolderPath(path, PathSize);
+  if (!TempFolderLeavesRoom(length)) return 0;
   uint16_t milliseconds = LocalMilliseconds();
   for (char letter = 'a'; letter <= 'z'; ++letter) {
     char name[16];
-    char scriptPath[PathSize];
-    if (!FormatScriptName(name, sizeof name, milliseconds, letter) || !CopyText(scriptPath, scriptFolder) ||
-        !AppendText(scriptPath, name))
-      return false;
-    FileHandle file = CreateNewForWrite(scriptPath);
-    if (file == NoFile) continue;
-    long written = WriteBlock(file, text, static_cast<uint32_t>(size));
-    CloseFile(file);
-    // A script cut short could loop on the wrong file; like a failed write it is left unused.
-    if (written != static_cast<long>(size)) continue;
-    // The temporary folder as current directory keeps the console from holding the installation
-    // folder busy, and is where a bare name is looked for.
-    if (StartProgram(scriptPath, scriptFolder, SW_HIDE, BELOW_NORMAL_PRIORITY_CLASS, false)) return true;
-    DeletePath(scriptPath);
-    return false;
+    path[length] = '\0';
+    if (!FormatTemporaryName(name, sizeof name, milliseconds, letter, extension) ||
+        !AppendText(path, PathSize, name))
+      return 0;
+    if (take(path)) return length;
   }
+  return 0;
+}
+
+static uint32_t scriptSize;  // of the script's text, composed in setup.chunk
+
+// Takes a free name for the script: true once the whole script is written under it.
+static bool WriteScript(const char* path) {
+  FileHandle file = CreateNewForWrite(path);
+  if (file == NoFile) return false;
+  long written = WriteBlock(file, setup.chunk, scriptSize);
+  CloseFile(file);
+  // A script cut short could loop on the wrong file; like a failed write it is left unused.
+  return written == static_cast<long>(scriptSize);
+}
+
+// Writes and starts one script under the first free name; true when it runs. `copy` is what the
+// script deletes: a bare name in the temporary folder, or a full path.
+static bool StartScript(const char* copy, const char* folder, size_t createdLength) {
+  scriptSize = static_cast<uint32_t>(
+      ComposeSelfDeleteScript(reinterpret_cast<char*>(setup.chunk), ChunkSize, copy, folder, createdLength));
+  char scriptPath[PathSize];
+  uint32_t length = scriptSize == 0 ? 0 : TakeTemporaryName(scriptPath, ".bat", WriteScript);
+  if (length == 0) return false;
+  char scriptFolder[PathSize] = "";
+  AppendTextPart(scriptFolder, sizeof scriptFolder, scriptPath, length);
+  // The temporary folder as current directory keeps the console from holding the installation
+  // folder busy, and is where a bare name is looked for.
+  if (StartProgram(scriptPath, scriptFolder, SW_HIDE, BELOW_NORMAL_PRIORITY_CLASS, false)) return true;
+  DeletePath(scriptPath);
   return false;
 }
 

@@ -24,3 +24,7 @@ bool FormatScriptName(char* buffer, size_t size, unsigned milliseconds, char let
 // Whether a temporary folder path of this length (GetTempPathA's result) leaves room for the
 // script's name and terminator.
 bool TempFolderLeavesRoom(uint32_t length);
+// Offers `take` the temporary folder's names "xan%03u<letter><extension>" for the letters a to z
+// in turn, each as a full path in `path` (PathSize bytes), until it takes one. Returns the length
+// of the folder part of `path` (with its final separator); 0 when no name was taken.
+uint32_t TakeTemporaryName(char* path, const char* extension, bool (*take)(const char* path));

@@ -123,23 +123,16 @@ void RemoveProgramGroup() {
 // The running copy cannot be deleted, but it can be renamed on its own volume: moved into the
 // temporary folder under a plain name, it no longer holds the installation folder, which can then
 // go at once, and the script that deletes it later names no path but that plain name.
+static bool MoveCopyTo(const char* path) { return RenamePath(setup.workPath, path); }
+
 static void MoveRunningCopyAside() {
   char moved[PathSize];
-  uint32_t length = TempFolderPath(moved, sizeof moved);
-  if (!TempFolderLeavesRoom(length)) return;
+  uint32_t length = TakeTemporaryName(moved, ".tmp", MoveCopyTo);
+  if (length == 0) return;
+  CopyText(setup.movedCopyPath, moved);
+  // The program's current directory would keep the folder from being removed.
   moved[length] = '\0';
-  uint16_t milliseconds = LocalMilliseconds();
-  for (char letter = 'a'; letter <= 'z'; ++letter) {
-    char name[16];
-    moved[length] = '\0';
-    if (!FormatTemporaryName(name, sizeof name, milliseconds, letter, ".tmp") || !AppendText(moved, name)) return;
-    if (!RenamePath(setup.workPath, moved)) continue;
-    CopyText(setup.movedCopyPath, moved);
-    // The program's current directory would keep the folder from being removed.
-    moved[length] = '\0';
-    SetCurrentFolder(moved);
-    return;
-  }
+  SetCurrentFolder(moved);
 }
 
 void RemoveInstalledFiles() {

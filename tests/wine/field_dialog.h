@@ -94,6 +94,7 @@ inline HWND Open(const char* group = "Statorix", const char* folder = "C:\\Progr
   CopyText(setup.groupName, group);
   CopyText(setup.folder, folder);
   hint = HintState{};
+  systemWaitCursor = LoadCursorA(nullptr, IDC_WAIT);  // as the program's start-up does
   struct {
     DLGTEMPLATE header;
     WORD menu, cls, title;
