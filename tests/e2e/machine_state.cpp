@@ -6,6 +6,8 @@
 #include <shlobj.h>
 #include <shlwapi.h>
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -188,9 +190,9 @@ std::string DescribeValue(DWORD type, const BYTE* data, DWORD size) {
   return number;
 }
 
-void WalkRegistry(HKEY root, const std::string& subkey, std::vector<std::string>& out, REGSAM view = 0) {
+void WalkRegistry(HKEY root, const std::string& subkey, std::vector<std::string>& out) {
   HKEY key;
-  if (RegOpenKeyExA(root, subkey.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS) return;
+  if (RegOpenKeyExA(root, subkey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return;
   out.push_back(subkey);
   static BYTE data[65536];
   for (DWORD index = 0;; ++index) {
@@ -206,15 +208,10 @@ void WalkRegistry(HKEY root, const std::string& subkey, std::vector<std::string>
   for (DWORD index = 0;; ++index) {
     char name[256];
     if (RegEnumKeyA(key, index, name, sizeof name) != ERROR_SUCCESS) break;
-    // Wine's own bookkeeping (window positions, temporary system parameters) changes as any
-    // program runs; it is not the installer's.
-    if (subkey == "Software" && lstrcmpiA(name, "Wine") == 0) continue;
-    // The 64-bit view holds the 32-bit one here, which is listed already.
-    if (view == KEY_WOW64_64KEY && subkey == "Software" && lstrcmpiA(name, "Wow6432Node") == 0) continue;
     children.push_back(name);
   }
   RegCloseKey(key);
-  for (const std::string& child : children) WalkRegistry(root, subkey + "\\" + child, out, view);
+  for (const std::string& child : children) WalkRegistry(root, subkey + "\\" + child, out);
 }
 
 }  // namespace
@@ -266,24 +263,28 @@ void EnableBackupPrivilege() {
 // request, where walking it costs a round trip per key and per value (about 6 s for each view of
 // HKLM\Software in a 64-bit prefix). Lines are "<prefix><key>" for every key and
 // "<prefix><key>: <value as saved>", the keys' modification times left out. Branches below a
-// first-level subkey named in `skipped` are left out. False when the save cannot be read as
-// Wine's text format (Windows saves binary hives): the caller then walks the branch.
-bool ListSavedBranch(HKEY root, const char* subkey, REGSAM view, const std::string& prefix,
-                     std::initializer_list<const char*> skipped, std::vector<std::string>& out) {
+// first-level subkey named in `skipped` are left out. A branch that cannot be saved and read back
+// as Wine's text format fails the test: its changes would go unseen.
+void ListBranch(HKEY root, const char* subkey, REGSAM view, const std::string& prefix,
+                std::initializer_list<const char*> skipped, std::vector<std::string>& out) {
   EnableBackupPrivilege();
   char temp[MAX_PATH] = {};
   GetTempPathA(MAX_PATH, temp);
   const std::string file = std::string(temp) + "quorvel-snapshot.reg";
   DeleteFileA(file.c_str());
   HKEY key;
-  if (RegOpenKeyExA(root, subkey, 0, KEY_READ | view, &key) != ERROR_SUCCESS) return true;
+  if (RegOpenKeyExA(root, subkey, 0, KEY_READ | view, &key) != ERROR_SUCCESS) return;
   LONG saved = RegSaveKeyA(key, file.c_str(), nullptr);
   RegCloseKey(key);
   std::string text;
   bool read = saved == ERROR_SUCCESS && ReadWholeFile(file, text);
   DeleteFileA(file.c_str());
-  if (!read || text.compare(0, 13, "WINE REGISTRY") != 0) return false;
+  if (!read || text.compare(0, 13, "WINE REGISTRY") != 0) {
+    ADD_FAILURE() << "the registry branch " << prefix << subkey << " could not be saved and read back";
+    return;
+  }
 
+  const size_t first = out.size();
   std::string current = prefix + subkey;
   std::set<std::string> keys;
   bool skipping = false;
@@ -323,19 +324,7 @@ bool ListSavedBranch(HKEY root, const char* subkey, REGSAM view, const std::stri
     }
     if (!skipping) out.push_back(current + ": " + line);
   }
-  return true;
-}
-
-// One registry branch for the snapshot: saved in one piece where Wine allows, walked otherwise.
-void ListBranch(HKEY root, const char* subkey, REGSAM view, const std::string& prefix,
-                std::initializer_list<const char*> skipped, std::vector<std::string>& all) {
-  std::vector<std::string> lines;
-  if (!ListSavedBranch(root, subkey, view, prefix, skipped, lines)) {
-    WalkRegistry(root, subkey, lines, view);
-    for (std::string& line : lines) line = prefix + line;
-  }
-  std::sort(lines.begin(), lines.end());
-  all.insert(all.end(), lines.begin(), lines.end());
+  std::sort(out.begin() + first, out.end());
 }
 
 }  // namespace
