@@ -18,8 +18,9 @@ logs=${QUORVEL_LOOP_LOG:-$root/build/test-loop}
 mkdir -p "$logs"
 
 # Stopping an installation at a step, waiting for a dialog while other cases create prefixes,
-# real input against hint and focus-frame timers, and two instances started together.
-timing_cases='InstallStopped|ClosingTheWindowDuringInstallation|FaultMatrixExit|CompletesIntoAFolderWithSpaces|InputHints|InputDrag|HintsInputTest|SingleInstance|TwoInstances|Win32\.'
+# real input against hint and focus-frame timers, two instances started together, and the
+# self-delete script that removes the folder and then itself.
+timing_cases='InstallStopped|ClosingTheWindowDuringInstallation|FaultMatrixExit|CompletesIntoAFolderWithSpaces|InputHints|InputDrag|HintsInputTest|SingleInstance|TwoInstances|ScheduleSelfDelete|Win32\.'
 
 failed=0
 case $mode in
