@@ -12,13 +12,12 @@ Colour NearestOnScreen(Colour colour) { return GetNearestColor(screenContext, co
 
 void BuildColourScheme() {
   screenContext = GetDC(nullptr);
-  SchemeInputs in{};
-  in.window = GetSysColor(COLOR_WINDOW);
-  in.windowText = GetSysColor(COLOR_WINDOWTEXT);
-  in.face = GetSysColor(COLOR_BTNFACE);
-  in.buttonText = GetSysColor(COLOR_BTNTEXT);
-  in.infoBackground = GetSysColor(COLOR_INFOBK);
-  in.infoText = GetSysColor(COLOR_INFOTEXT);
+  // In the order of SchemeInputs' fields.
+  static const unsigned char systemColours[] = {COLOR_WINDOW, COLOR_WINDOWTEXT, COLOR_BTNFACE,
+                                                COLOR_BTNTEXT, COLOR_INFOBK,  COLOR_INFOTEXT};
+  Colour read[sizeof systemColours];
+  for (size_t i = 0; i < sizeof systemColours; ++i) read[i] = GetSysColor(systemColours[i]);
+  const SchemeInputs in = {read[0], read[1], read[2], read[3], read[4], read[5]};
   const SchemeColours chosen = ChooseSchemeColours(in, NearestOnScreen);
   colours.hintBackground = chosen.hintBackground;
   colours.hintText = chosen.hintText;
