@@ -165,25 +165,23 @@ static const char* StatusText() {
   return setup.partiallyInstalled ? "Partially Installed" : "Not Installed";
 }
 
+// Each control is set once to its final state: under Wine a button repaints itself inside
+// EnableWindow, and switching the inputs on and off again kept the dialog from answering for
+// tens of milliseconds at the end of an installation.
 void UpdateControlState() {
-  EnableItem(IDC_INSTALL, !setup.installedThisRun);
-  if (!setup.payloadPresent) EnableItem(IDC_INSTALL, false);
-  for (int id : InputControls) EnableItem(id, true);
-  EnableItem(IDC_UNINSTALL, setup.partiallyInstalled && !setup.installing);
   // Installing needs the program's own file as the source of the payload: a medium that has
   // gone, or another program holding the file, makes Install unavailable without a message.
-  if (!setup.installed) {
-    if (!FileIsPresent(setup.ownPath) || setup.selfDeletePending)
-      EnableItem(IDC_INSTALL, false);
-  }
+  bool install = !setup.installedThisRun && setup.payloadPresent &&
+                 (setup.installed || (FileIsPresent(setup.ownPath) && !setup.selfDeletePending));
+  bool inputs = install && !setup.partiallyInstalled;
+  EnableItem(IDC_INSTALL, install);
+  for (int id : InputControls)
+    if (id != IDC_SUGGESTED) EnableItem(id, inputs);
+  if (inputs) UpdateSuggestedButton();
+  else EnableItem(IDC_SUGGESTED, false);
+  EnableItem(IDC_UNINSTALL, setup.partiallyInstalled && !setup.installing);
   SetDlgItemTextA(dialogWindow, IDC_STATUS, StatusText());
-  UpdateSuggestedButton();
-  if (setup.partiallyInstalled)
-    for (int id : InputControls) EnableItem(id, false);
-  if (!IsWindowEnabled(Control(IDC_INSTALL))) {
-    for (int id : InputControls) EnableItem(id, false);
-    MoveFocusTo(IDC_UNINSTALL);
-  }
+  if (!install) MoveFocusTo(IDC_UNINSTALL);
 }
 
 // A step posted just before the stop would reach the dialog with installing clear and be taken

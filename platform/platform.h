@@ -88,6 +88,8 @@ bool ControlIsEnabled(int id);
 void FocusControl(int id);  // WM_NEXTDLGCTL with the control's window
 void PostStepCommand();     // WM_COMMAND 1 to the dialog
 void DrainMessages();       // PeekMessage/TranslateMessage/DispatchMessage until the queue is empty
+void HoldDialogDrawing(bool hold);
+bool RunWhileAnswering(LPTHREAD_START_ROUTINE work, void* context);
 uint32_t QueuedMessageKinds(uint32_t kinds);  // GetQueueStatus: which of the QS_ kinds are queued
 // A steady clock (wrapping): its count, and how many counts make a millisecond.
 uint32_t SteadyCount();

@@ -23,30 +23,47 @@ uint16_t SpecialFolderPath(int csidl, char* buffer) {
   return static_cast<uint16_t>(strnlen(buffer, MAX_PATH));
 }
 
-bool SaveShellLink(const wchar_t* linkPath, const char* target, int iconIndex) {
-  if (FAILED(CoInitialize(nullptr))) return false;
-  bool saved = false;
+namespace {
+struct LinkOrder {
+  const wchar_t* linkPath;
+  const char* target;
+  int iconIndex;
+  bool saved;
+};
+
+DWORD WINAPI SaveOrderedLink(void* context) {
+  LinkOrder& order = *static_cast<LinkOrder*>(context);
+  if (FAILED(CoInitialize(nullptr))) return 0;
   IShellLinkA* link = nullptr;
   if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
                                  reinterpret_cast<void**>(&link)))) {
     // SetPath answers S_FALSE when the target does not exist yet; only a failure stops here.
-    if (SUCCEEDED(link->SetPath(target))) {
+    if (SUCCEEDED(link->SetPath(order.target))) {
       IShellLinkDataList* data = nullptr;
       if (SUCCEEDED(link->QueryInterface(IID_IShellLinkDataList, reinterpret_cast<void**>(&data)))) {
         data->SetFlags(SLDF_RUN_IN_SEPARATE);
         data->Release();
       }
-      if (iconIndex != 0) link->SetIconLocation(target, iconIndex);
+      if (order.iconIndex != 0) link->SetIconLocation(order.target, order.iconIndex);
       IPersistFile* file = nullptr;
       if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
-        saved = SUCCEEDED(file->Save(linkPath, TRUE));
+        order.saved = SUCCEEDED(file->Save(order.linkPath, TRUE));
         file->Release();
       }
     }
     link->Release();
   }
   CoUninitialize();
-  return saved;
+  return 0;
+}
+}  // namespace
+
+// Under Wine, saving a link starts a helper process to mirror it into the desktop's menus, 15-20
+// ms each time; elsewhere the shell may be slow on a network folder. The link is made on a thread
+// of its own (in its own apartment) while the dialog keeps answering.
+bool SaveShellLink(const wchar_t* linkPath, const char* target, int iconIndex) {
+  LinkOrder order = {linkPath, target, iconIndex, false};
+  return RunWhileAnswering(SaveOrderedLink, &order) && order.saved;
 }
 
 bool LoadShellLinkTarget(const wchar_t* linkPath, char* target, WIN32_FIND_DATAA* targetData) {
