@@ -43,14 +43,6 @@ struct DialogResources {
 };
 static DialogResources resources;
 
-static HWND Control(int id) { return GetDlgItem(dialogWindow, id); }
-
-static void EnableItem(int id, bool enable) { EnableWindow(Control(id), enable ? TRUE : FALSE); }
-
-static void MoveFocusTo(int id) {
-  SendMessageA(dialogWindow, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Control(id)), 1);
-}
-
 uint16_t EditHeightFor(uint16_t fieldHeight, uint16_t systemHeight) {
   uint16_t smaller = systemHeight < fieldHeight ? systemHeight : fieldHeight;
   return static_cast<uint16_t>(fieldHeight + smaller / 2);
@@ -174,14 +166,14 @@ void UpdateControlState() {
   bool install = !setup.installedThisRun && setup.payloadPresent &&
                  (setup.installed || (FileIsPresent(setup.ownPath) && !setup.selfDeletePending));
   bool inputs = install && !setup.partiallyInstalled;
-  EnableItem(IDC_INSTALL, install);
+  EnableControl(IDC_INSTALL, install);
   for (int id : InputControls)
-    if (id != IDC_SUGGESTED) EnableItem(id, inputs);
+    if (id != IDC_SUGGESTED) EnableControl(id, inputs);
   if (inputs) UpdateSuggestedButton();
-  else EnableItem(IDC_SUGGESTED, false);
-  EnableItem(IDC_UNINSTALL, setup.partiallyInstalled && !setup.installing);
+  else EnableControl(IDC_SUGGESTED, false);
+  EnableControl(IDC_UNINSTALL, setup.partiallyInstalled && !setup.installing);
   SetDlgItemTextA(dialogWindow, IDC_STATUS, StatusText());
-  if (!install) MoveFocusTo(IDC_UNINSTALL);
+  if (!install) FocusControl(IDC_UNINSTALL);
 }
 
 // A step posted just before the stop would reach the dialog with installing clear and be taken
@@ -199,7 +191,7 @@ void StopInstallation() {
   DiscardPendingStep();
   CloseStepHandles();
   UpdateControlState();
-  MoveFocusTo(IDC_UNINSTALL);
+  FocusControl(IDC_UNINSTALL);
 }
 
 // Exit, Open, a started viewer and a failed start all end the installer.
@@ -225,7 +217,7 @@ static void OnBrowse() {
 static void OnSuggested(HWND dialog) {
   CopyText(setup.groupName, DefaultGroupName);
   SetDlgItemTextA(dialog, IDC_GROUP, setup.groupName);
-  MoveFocusTo(IDC_GROUP);  // the field re-reads its text and disables Suggested on focus
+  FocusControl(IDC_GROUP);  // the field re-reads its text and disables Suggested on focus
 }
 
 static void OnInstallCommand() {

@@ -44,33 +44,26 @@ void PostStepCommand() {
 
 // The dialog manager's keyboard handling is deliberately not applied: Enter and Escape must not
 // turn into commands while an installation runs.
-void DrainMessages() {
+void DrainMessages(unsigned first, unsigned last) {
   MSG message;
-  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+  while (PeekMessageA(&message, nullptr, first, last, PM_REMOVE)) {
     TranslateMessage(&message);
     DispatchMessageA(&message);
   }
 }
 
-// Work that may hold the thread for a long time runs on a thread of its own while this one keeps
-// answering the dialog. False when no thread could be started; the work did not run then.
+// Work that may hold the thread for a long time runs on a thread of its own, while this one
+// answers messages sent to the dialog and paints it. Input and posted messages wait until the
+// work is done, so that nothing the user does runs in the middle of it. False when no thread could
+// be started; the work did not run then.
 bool RunWhileAnswering(LPTHREAD_START_ROUTINE work, void* context) {
   DWORD threadId;  // Windows 95 fails CreateThread without somewhere to put the id
   HANDLE thread = CreateThread(nullptr, 0, work, context, 0, &threadId);
   if (!thread) return false;
-  while (MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_ALLINPUT) == WAIT_OBJECT_0 + 1)
-    DrainMessages();
+  while (MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_SENDMESSAGE | QS_PAINT) == WAIT_OBJECT_0 + 1)
+    DrainMessages(WM_PAINT, WM_PAINT);
   CloseHandle(thread);
   return true;
-}
-
-// Under Wine a control repaints itself inside EnableWindow and SetWindowText. While drawing is
-// held the controls only change state; when it is let go, each repaints from the queue in its own
-// WM_PAINT, and the dialog answers between them.
-void HoldDialogDrawing(bool hold) {
-  if (!mainDialog) return;
-  SendMessageA(mainDialog, WM_SETREDRAW, hold ? FALSE : TRUE, 0);
-  if (!hold) RedrawWindow(mainDialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
 }
 
 void ShowArrowCursor() { SetCursor(LoadCursorA(nullptr, IDC_ARROW)); }

@@ -17,14 +17,6 @@ long ReadLz(LzHandle reader, void* buffer, uint32_t count) {
 
 long SeekLz(LzHandle reader, long offset, int origin) { return LZSeek(reader, offset, origin); }
 
-// LZCopy copies from the reader's current position; callers have usually just sought to the end
-// to learn the expanded size, and the whole content is wanted, so start from the beginning.
-long CopyLz(LzHandle reader, FileHandle destination) {
-  long rewound = LZSeek(reader, 0, 0);
-  if (rewound < 0) return rewound;
-  return LZCopy(reader, HfileOf(destination));
-}
-
 void CloseLz(LzHandle reader) {
   if (reader >= 0) LZClose(reader);
 }

@@ -42,7 +42,6 @@ constexpr LzHandle NoLz = -1;
 LzHandle OpenLzReader(FileHandle file);  // negative on failure
 long ReadLz(LzHandle reader, void* buffer, uint32_t count);
 long SeekLz(LzHandle reader, long offset, int origin);  // origin 0 = start, 2 = end
-long CopyLz(LzHandle reader, FileHandle destination);
 void CloseLz(LzHandle reader);  // closes the file under it too
 
 // The running program's own image and resources.
@@ -87,8 +86,9 @@ void EnableControl(int id, bool enable);
 bool ControlIsEnabled(int id);
 void FocusControl(int id);  // WM_NEXTDLGCTL with the control's window
 void PostStepCommand();     // WM_COMMAND 1 to the dialog
-void DrainMessages();       // PeekMessage/TranslateMessage/DispatchMessage until the queue is empty
-void HoldDialogDrawing(bool hold);
+// PeekMessage/TranslateMessage/DispatchMessage until no message in the range is left (by default,
+// until the queue is empty); messages sent from other threads are answered on the way.
+void DrainMessages(unsigned first = 0, unsigned last = 0);
 bool RunWhileAnswering(LPTHREAD_START_ROUTINE work, void* context);
 uint32_t QueuedMessageKinds(uint32_t kinds);  // GetQueueStatus: which of the QS_ kinds are queued
 // A steady clock (wrapping): its count, and how many counts make a millisecond.

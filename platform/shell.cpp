@@ -24,32 +24,38 @@ uint16_t SpecialFolderPath(int csidl, char* buffer) {
 }
 
 namespace {
+// One link operation in its own apartment: a save when target is set, else a load.
 struct LinkOrder {
   const wchar_t* linkPath;
-  const char* target;
+  const char* target;         // the save's target
+  char* foundTarget;          // the load's result, MAX_PATH
+  WIN32_FIND_DATAA* foundData;
   int iconIndex;
-  bool saved;
+  bool done;
 };
 
-DWORD WINAPI SaveOrderedLink(void* context) {
+DWORD WINAPI RunLinkOrder(void* context) {
   LinkOrder& order = *static_cast<LinkOrder*>(context);
   if (FAILED(CoInitialize(nullptr))) return 0;
   IShellLinkA* link = nullptr;
+  IPersistFile* file = nullptr;
   if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
                                  reinterpret_cast<void**>(&link)))) {
-    // SetPath answers S_FALSE when the target does not exist yet; only a failure stops here.
-    if (SUCCEEDED(link->SetPath(order.target))) {
-      IShellLinkDataList* data = nullptr;
-      if (SUCCEEDED(link->QueryInterface(IID_IShellLinkDataList, reinterpret_cast<void**>(&data)))) {
-        data->SetFlags(SLDF_RUN_IN_SEPARATE);
-        data->Release();
+    if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+      if (!order.target) {
+        if (SUCCEEDED(file->Load(order.linkPath, STGM_READ)))
+          order.done = SUCCEEDED(link->GetPath(order.foundTarget, MAX_PATH, order.foundData, 0));
+      } else if (SUCCEEDED(link->SetPath(order.target))) {
+        // SetPath answers S_FALSE when the target does not exist yet; only a failure stops here.
+        IShellLinkDataList* data = nullptr;
+        if (SUCCEEDED(link->QueryInterface(IID_IShellLinkDataList, reinterpret_cast<void**>(&data)))) {
+          data->SetFlags(SLDF_RUN_IN_SEPARATE);
+          data->Release();
+        }
+        if (order.iconIndex != 0) link->SetIconLocation(order.target, order.iconIndex);
+        order.done = SUCCEEDED(file->Save(order.linkPath, TRUE));
       }
-      if (order.iconIndex != 0) link->SetIconLocation(order.target, order.iconIndex);
-      IPersistFile* file = nullptr;
-      if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
-        order.saved = SUCCEEDED(file->Save(order.linkPath, TRUE));
-        file->Release();
-      }
+      file->Release();
     }
     link->Release();
   }
@@ -59,29 +65,18 @@ DWORD WINAPI SaveOrderedLink(void* context) {
 }  // namespace
 
 // Under Wine, saving a link starts a helper process to mirror it into the desktop's menus, 15-20
-// ms each time; elsewhere the shell may be slow on a network folder. The link is made on a thread
-// of its own (in its own apartment) while the dialog keeps answering.
+// ms each time; elsewhere the shell may be slow on a network folder. The link is saved on a
+// thread of its own while the dialog keeps answering.
 bool SaveShellLink(const wchar_t* linkPath, const char* target, int iconIndex) {
-  LinkOrder order = {linkPath, target, iconIndex, false};
-  return RunWhileAnswering(SaveOrderedLink, &order) && order.saved;
+  LinkOrder order = {linkPath, target, nullptr, nullptr, iconIndex, false};
+  return RunWhileAnswering(RunLinkOrder, &order) && order.done;
 }
 
+// Loading runs here: the uninstall it serves runs to its end inside one command.
 bool LoadShellLinkTarget(const wchar_t* linkPath, char* target, WIN32_FIND_DATAA* targetData) {
-  if (FAILED(CoInitialize(nullptr))) return false;
-  bool resolved = false;
-  IShellLinkA* link = nullptr;
-  if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                 reinterpret_cast<void**>(&link)))) {
-    IPersistFile* file = nullptr;
-    if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
-      if (SUCCEEDED(file->Load(linkPath, STGM_READ)))
-        resolved = SUCCEEDED(link->GetPath(target, MAX_PATH, targetData, 0));
-      file->Release();
-    }
-    link->Release();
-  }
-  CoUninitialize();
-  return resolved;
+  LinkOrder order = {linkPath, nullptr, target, targetData, 0, false};
+  RunLinkOrder(&order);
+  return order.done;
 }
 
 bool WidenText(const char* text, wchar_t* wide, unsigned units) {

@@ -12,7 +12,8 @@ const std::string StoredViewer = WindowsPathOf(QUORVEL_GENERATED_DIR "/payload/K
 const std::string PlainViewer = WindowsPathOf(QUORVEL_VIEWER_EXE);
 const std::string PlainData = WindowsPathOf(QUORVEL_GENERATED_DIR "/payload/Kavri1.DAT");
 
-// Opens a reader, seeks to the end for the size, copies everything, as ExpandIfCompressed does.
+// Opens a reader, seeks to the end for the size, rewinds and expands in 8192-byte reads, as the
+// installation's expansion steps do.
 std::vector<unsigned char> ExpandThroughReader(const std::string& path, long* sizeSeen) {
   FileHandle source = OpenForRead(path.c_str());
   EXPECT_NE(NoFile, source);
@@ -21,7 +22,11 @@ std::vector<unsigned char> ExpandThroughReader(const std::string& path, long* si
   *sizeSeen = SeekLz(reader, 0, 2);
   FileHandle output = CreateForWrite("C:\\expanded.bin");
   EXPECT_NE(NoFile, output);
-  long copied = CopyLz(reader, output);
+  EXPECT_EQ(0, SeekLz(reader, 0, 0));
+  long copied = 0;
+  std::vector<unsigned char> chunk(8192);
+  for (long read; (read = ReadLz(reader, chunk.data(), 8192)) > 0; copied += read)
+    EXPECT_EQ(read, WriteBlock(output, chunk.data(), static_cast<uint32_t>(read)));
   CloseLz(reader);
   CloseFile(output);
   EXPECT_EQ(*sizeSeen, copied);
