@@ -118,11 +118,13 @@ TEST_F(Install, AReinstallStoppedWithUninstallPressedKeepsItsFilesAndClaimsNoIns
   ASSERT_TRUE(ControlEnabled(setup, IDC_UNINSTALL));
 
   bool uninstallEnabled = true;
+  int focusedWhileInstalling = 0;
   ASSERT_TRUE(HoldInstallationWhen(
       setup, [] { return !FileExists(InFolder(DefaultInstallFolder, "KavriL.dat")); },
       [&] {
         HWND uninstall = GetDlgItem(setup.dialog, IDC_UNINSTALL);
         uninstallEnabled = IsWindowEnabled(uninstall) != FALSE;
+        focusedWhileInstalling = FocusedControlId(setup);
         // A press that reached the queue before the button was disabled, then Exit.
         PostMessageA(setup.dialog, WM_COMMAND, MAKEWPARAM(IDC_UNINSTALL, BN_CLICKED),
                      reinterpret_cast<LPARAM>(uninstall));
@@ -130,6 +132,7 @@ TEST_F(Install, AReinstallStoppedWithUninstallPressedKeepsItsFilesAndClaimsNoIns
       }))
       << "the completion marker stayed through the reinstall";
   EXPECT_FALSE(uninstallEnabled);
+  EXPECT_EQ(IDC_EXIT_OPEN, focusedWhileInstalling) << "Exit, which stops the installation, has the focus";
   ASSERT_TRUE(WaitUntil([&] { return ControlEnabled(setup, IDC_INSTALL); }, LongWaitMs));
   EXPECT_EQ(ControlText(setup, IDC_STATUS), "Partially Installed");
   EXPECT_EQ(ControlText(setup, IDC_EXIT_OPEN), "E&xit");

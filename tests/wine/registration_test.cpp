@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 #include "install/setup_state.h"
+#include "platform/platform.h"
 #include "registration/program_group.h"
 #include "registration/settings_file.h"
 #include "registration/uninstall_entry.h"
@@ -384,6 +385,48 @@ TEST(GroupPaths, StartupFoldersComeFromShellFoldersAndMustBeWholeStrings) {
 }
 
 // ---- Shell links
+
+// A link is saved on a thread of its own. While it works, a question sent to the dialog's thread
+// is answered (else the worker, or a program asking the dialog, would wait for the whole save), and
+// a posted command or input stays queued until the work is done, so nothing the user does runs in
+// the middle of the completion.
+struct WaitProbe {
+  HWND window;
+  LRESULT answer = 0;
+  bool postedSeenByWorker = false;
+};
+LRESULT CALLBACK ProbeProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_USER) return 42;
+  if (message == WM_USER + 1) *reinterpret_cast<bool*>(GetWindowLongPtrA(window, GWLP_USERDATA)) = true;
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+DWORD WINAPI AskThenPost(void* context) {
+  WaitProbe& probe = *static_cast<WaitProbe*>(context);
+  PostMessageA(probe.window, WM_USER + 1, 0, 0);
+  DWORD_PTR answer = 0;
+  if (SendMessageTimeoutA(probe.window, WM_USER, 0, 0, SMTO_BLOCK, 60000, &answer))
+    probe.answer = static_cast<LRESULT>(answer);
+  return 0;
+}
+
+TEST(Shortcuts, TheLinkThreadIsAnsweredWhileInputWaits) {
+  WNDCLASSA windowClass = {};
+  windowClass.lpfnWndProc = ProbeProc;
+  windowClass.lpszClassName = "QuorvelWaitProbe";
+  RegisterClassA(&windowClass);
+  WaitProbe probe;
+  bool dispatched = false;
+  probe.window = CreateWindowA("QuorvelWaitProbe", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(nullptr, probe.window);
+  SetWindowLongPtrA(probe.window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&dispatched));
+
+  ASSERT_TRUE(RunWhileAnswering(AskThenPost, &probe));
+  EXPECT_EQ(42, probe.answer) << "the question sent during the work went unanswered";
+  EXPECT_FALSE(dispatched) << "a posted message ran while the work was in progress";
+  MSG message;
+  EXPECT_TRUE(PeekMessageA(&message, probe.window, WM_USER + 1, WM_USER + 1, PM_REMOVE));
+  DestroyWindow(probe.window);
+}
 
 TEST(Shortcuts, CreatedLinkResolvesToItsTarget) {
   PrepareState();
