@@ -173,7 +173,8 @@ void UpdateControlState() {
   else EnableControl(IDC_SUGGESTED, false);
   EnableControl(IDC_UNINSTALL, setup.partiallyInstalled && !setup.installing);
   SetDlgItemTextA(dialogWindow, IDC_STATUS, StatusText());
-  if (!install) FocusControl(IDC_UNINSTALL);
+  // Right after an installation the caller gives the focus to "&Open" instead.
+  if (!install && !setup.installedThisRun) FocusControl(IDC_UNINSTALL);
 }
 
 // A step posted just before the stop would reach the dialog with installing clear and be taken
@@ -220,9 +221,12 @@ static void OnSuggested(HWND dialog) {
   FocusControl(IDC_GROUP);  // the field re-reads its text and disables Suggested on focus
 }
 
-static void OnInstallCommand() {
-  if (setup.installing) RunInstallSteps();
-  else StartInstall();
+// The posted step is command 1 without a control window. A press of Install while installing
+// (possible until the first steps have run) is not a step: running steps for it would start a
+// second chain of posted steps, whose last would arrive after the completion and install again.
+static void OnInstallCommand(LPARAM lParam) {
+  if (!setup.installing) StartInstall();
+  else if (lParam == 0) RunInstallSteps();
 }
 
 static INT_PTR OnCommand(HWND dialog, WPARAM wParam, LPARAM lParam) {
@@ -237,7 +241,7 @@ static INT_PTR OnCommand(HWND dialog, WPARAM wParam, LPARAM lParam) {
   }
   ShowHint(nullptr);
   switch (id) {
-    case IDC_INSTALL: OnInstallCommand(); break;
+    case IDC_INSTALL: OnInstallCommand(lParam); break;
     case IDC_EXIT_OPEN: OnExitOrOpen(dialog); break;
     case IDC_BROWSE: OnBrowse(); break;
     case IDC_SUGGESTED: OnSuggested(dialog); break;

@@ -124,11 +124,9 @@ void StartInstall() {
   CreateFolderChain();
   if (CheckFilesInUse()) return;
   setup.bytesDone = 0;
-  static const int lockedControls[] = {IDC_INSTALL,      IDC_UNINSTALL,    IDC_GROUP,  IDC_FOLDER,
-                                       IDC_GROUP_LABEL,  IDC_FOLDER_LABEL, IDC_BROWSE, IDC_SUGGESTED};
-  // Exit, which stops the installation, takes the focus from Install before Install is disabled:
-  // a disabled control's focus would go to nothing, and Wine takes milliseconds over that.
-  FocusControl(IDC_EXIT_OPEN);
+  // Install itself is locked after the first drain (below); a press of it meanwhile is ignored.
+  static const int lockedControls[] = {IDC_UNINSTALL,    IDC_GROUP,  IDC_FOLDER, IDC_GROUP_LABEL,
+                                       IDC_FOLDER_LABEL, IDC_BROWSE, IDC_SUGGESTED};
   for (int id : lockedControls) EnableControl(id, false);
   TakeBackInstalledState();
   setup.partiallyInstalled = true;
@@ -147,6 +145,13 @@ void StartInstall() {
   setup.nextResourceId = FirstPayloadId;
   setup.cursor = PayloadManifest;
   PumpAndContinue();
+  // Exit, which stops the installation, takes the focus from Install before Install is disabled:
+  // a disabled control's focus would go to nothing. Under Wine the two take several milliseconds,
+  // so they come after the queue has been answered once.
+  if (setup.installing) {
+    FocusControl(IDC_EXIT_OPEN);
+    EnableControl(IDC_INSTALL, false);
+  }
 }
 
 // Opens the program's own file at the current row's data and creates the destination; false
@@ -399,6 +404,7 @@ static void CompleteInstall() {
     setup.installed = true;
     setup.installing = false;
     setup.installedThisRun = true;
+    DrainMessages();  // the dialog answers as an installed one before its controls change
     UpdateControlState();
     FocusControl(IDC_EXIT_OPEN);
   }

@@ -60,8 +60,9 @@ bool RunWhileAnswering(LPTHREAD_START_ROUTINE work, void* context) {
   DWORD threadId;  // Windows 95 fails CreateThread without somewhere to put the id
   HANDLE thread = CreateThread(nullptr, 0, work, context, 0, &threadId);
   if (!thread) return false;
-  while (MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_SENDMESSAGE | QS_PAINT) == WAIT_OBJECT_0 + 1)
-    DrainMessages(WM_PAINT, WM_PAINT);
+  // A question already waiting would not end the wait: it is answered before the first one.
+  do DrainMessages(WM_PAINT, WM_PAINT);
+  while (MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_SENDMESSAGE | QS_PAINT) == WAIT_OBJECT_0 + 1);
   CloseHandle(thread);
   return true;
 }

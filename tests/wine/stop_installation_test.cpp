@@ -4,6 +4,8 @@
 #include <windows.h>
 #include "app/main_dialog.h"
 #include "install/setup_state.h"
+#include "install/step_machine.h"
+#include "resources/resource_ids.h"
 
 namespace {
 
@@ -23,6 +25,24 @@ TEST(StopInstallation, TakesTheStepAlreadyPostedOffTheQueue) {
   ASSERT_TRUE(PeekMessageA(&message, window, WM_COMMAND, WM_COMMAND, PM_REMOVE));
   EXPECT_EQ(MAKEWPARAM(1000, EN_CHANGE), message.wParam);
   EXPECT_FALSE(PeekMessageA(&message, window, WM_COMMAND, WM_COMMAND, PM_REMOVE)) << "a step is still queued";
+  dialogWindow = nullptr;
+  DestroyWindow(window);
+}
+
+// A press of Install while installing (it stays enabled until the first drain has passed) is not a
+// step: running steps for it would start a second chain of posted steps, and the last of these,
+// arriving after the completion, would start the installation again.
+TEST(StopInstallation, APressOfInstallWhileInstallingRunsNoStep) {
+  ResetSetupState();
+  HWND window = CreateWindowA("STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(nullptr, window);
+  dialogWindow = window;
+  setup.installing = true;
+  setup.cursor = ManifestEnd();
+  uint32_t before = stepsRun;
+  MainDialogProc(window, WM_COMMAND, MAKEWPARAM(IDC_INSTALL, BN_CLICKED), reinterpret_cast<LPARAM>(window));
+  EXPECT_EQ(before, stepsRun);
+  EXPECT_TRUE(setup.installing);
   dialogWindow = nullptr;
   DestroyWindow(window);
 }
