@@ -404,7 +404,6 @@ static void CompleteInstall() {
     setup.installed = true;
     setup.installing = false;
     setup.installedThisRun = true;
-    DrainMessages();  // the dialog answers as an installed one before its controls change
     UpdateControlState();
     FocusControl(IDC_EXIT_OPEN);
   }
