@@ -18,9 +18,10 @@ logs=${QUORVEL_LOOP_LOG:-$root/build/test-loop}
 mkdir -p "$logs"
 
 # Stopping an installation at a step, waiting for a dialog while other cases create prefixes,
-# real input against hint and focus-frame timers, two instances started together, and the
-# self-delete script that removes the folder and then itself.
-timing_cases='InstallStopped|ClosingTheWindowDuringInstallation|FaultMatrixExit|CompletesIntoAFolderWithSpaces|InputHints|InputDrag|HintsInputTest|SingleInstance|TwoInstances|ScheduleSelfDelete|Win32\.'
+# real input against hint and focus-frame timers, two instances started together, the
+# self-delete script that removes the folder and then itself, and the shortcut's thread, which the
+# dialog's thread answers while it waits.
+timing_cases='InstallStopped|ClosingTheWindowDuringInstallation|FaultMatrixExit|CompletesIntoAFolderWithSpaces|InputHints|InputDrag|HintsInputTest|SingleInstance|TwoInstances|ScheduleSelfDelete|Win32\.|AReinstallStopped|TheLinkThreadIsAnswered|APressOfInstall'
 
 failed=0
 case $mode in
