@@ -30,22 +30,25 @@ class HintsInputTest : public ::testing::Test {
     if (setup.process) setup.WaitForExit();
   }
   HWND Item(int id) { return GetDlgItem(dialog, id); }
-  void MoveTo(HWND window) {
+  // Every event carries the point: a press that left the point to the pointer's position could
+  // land where an earlier move's late X motion event put it back.
+  static INPUT MouseAt(HWND window, DWORD flags) {
     RECT rect;
     GetWindowRect(window, &rect);
     INPUT input{};
     input.type = INPUT_MOUSE;
     input.mi.dx = ((rect.left + rect.right) / 2) * 65536 / GetSystemMetrics(SM_CXSCREEN) + 1;
     input.mi.dy = ((rect.top + rect.bottom) / 2) * 65536 / GetSystemMetrics(SM_CYSCREEN) + 1;
-    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    input.mi.dwFlags = flags | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    return input;
+  }
+  void MoveTo(HWND window) {
+    INPUT input = MouseAt(window, 0);
     SendInput(1, &input, sizeof input);
   }
   void Click(HWND window) {
     MoveTo(window);
-    INPUT press[2] = {};
-    press[0].type = press[1].type = INPUT_MOUSE;
-    press[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-    press[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    INPUT press[2] = {MouseAt(window, MOUSEEVENTF_LEFTDOWN), MouseAt(window, MOUSEEVENTF_LEFTUP)};
     SendInput(2, press, sizeof press[0]);
   }
   void Type(const char* text) {

@@ -158,10 +158,13 @@ class InstallerInput : public ::testing::Test {
   void PointAt(HWND window) { MovePointer(CentreOf(ScreenRectOf(window))); }
 
   // Clicks a field's label, which gives the field the focus; the field then selects all its text.
+  // The press and the release carry the point, so that a late motion event of an earlier move
+  // cannot put them elsewhere.
   void FocusField(int labelId, HWND editBox) {
-    PointAt(Item(labelId));
-    PressLeft();
-    ReleaseLeft();
+    const POINT label = CentreOf(ScreenRectOf(Item(labelId)));
+    MovePointer(label);
+    SendMouse(MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, label.x, label.y);
+    SendMouse(MOUSEEVENTF_LEFTUP | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, label.x, label.y);
     ASSERT_TRUE(WaitUntil([&] { return FocusOfDialog() == editBox; }));
     ASSERT_TRUE(WaitForPostedMessages(editBox));
     ASSERT_EQ(Selection(editBox), static_cast<DWORD>(MAKELONG(0, TextOf(editBox).size())));
