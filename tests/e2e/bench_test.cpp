@@ -56,7 +56,9 @@ void InstallAndWatch(DWORD lookMs, Watched& watched) {
     double silence = Seconds(previous, answered);
     if (silence > watched.longestSilence) watched.longestSilence = silence;
     completed = caption == "&Open" && !ControlEnabled(setup, IDC_INSTALL);
-    if (looks % 64 == 0) ASSERT_FALSE(FindMessageBox(setup, box)) << box.caption << ": " << box.text;
+    if (looks % 64 == 0) {
+      ASSERT_FALSE(FindMessageBox(setup, box)) << box.caption << ": " << box.text;
+    }
     if (!completed) Sleep(lookMs);
   }
   watched.seconds = Seconds(start, answered);
@@ -81,14 +83,10 @@ TEST(Bench, LargeInstallationAgainstAPlainCopy) {
     ASSERT_TRUE(DeleteFileA(InFolder(DefaultInstallFolder, name).c_str())) << name;
   InstallAndWatch(1, watched);
   if (HasFatalFailure()) return;
-  double installSeconds = timed.seconds;
-  double longestSilence = watched.longestSilence;
-  LARGE_INTEGER start;
-
   // The same files copied plainly and read once for their CRC-32.
   std::string source = WindowsPathOf(payloadDir);
   ASSERT_TRUE(MakeDirectories("C:\\PlainCopy"));
-  start = Now();
+  LARGE_INTEGER start = Now();
   for (const char* name : {"Kavri1.DAT", "Kavri0.DAT", "Kavri.exe"}) {
     std::string target = std::string("C:\\PlainCopy\\") + name;
     ASSERT_TRUE(CopyFileA((source + "\\" + name).c_str(), target.c_str(), FALSE)) << name;
@@ -123,9 +121,9 @@ TEST(Bench, LargeInstallationAgainstAPlainCopy) {
   std::printf("install-bench: payload %.1f MiB installed (viewer %.1f MiB stored)\n", megabytes,
               PayloadStoredSizeViewer / 1048576.0);
   std::printf("install-bench: installation %.2f s, plain copy + CRC-32 %.2f s, ratio %.2f\n",
-              installSeconds, copySeconds, installSeconds / copySeconds);
+              timed.seconds, copySeconds, timed.seconds / copySeconds);
   std::printf("install-bench: %u steps, longest wait for the dialog to answer %.0f ms\n", steps,
-              longestSilence * 1000);
+              watched.longestSilence * 1000);
   if (peerSeconds > 0) std::printf("install-bench: NSIS installer %.2f s\n", peerSeconds);
 }
 

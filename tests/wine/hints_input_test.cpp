@@ -6,6 +6,7 @@
 
 #include "resources/resource_ids.h"
 #include "tests/wine/dialog_driver.h"
+#include "tests/wine/input_driver.h"
 
 namespace {
 
@@ -33,14 +34,8 @@ class HintsInputTest : public ::testing::Test {
   // Every event carries the point: a press that left the point to the pointer's position could
   // land where an earlier move's late X motion event put it back.
   static INPUT MouseAt(HWND window, DWORD flags) {
-    RECT rect;
-    GetWindowRect(window, &rect);
-    INPUT input{};
-    input.type = INPUT_MOUSE;
-    input.mi.dx = ((rect.left + rect.right) / 2) * 65536 / GetSystemMetrics(SM_CXSCREEN) + 1;
-    input.mi.dy = ((rect.top + rect.bottom) / 2) * 65536 / GetSystemMetrics(SM_CYSCREEN) + 1;
-    input.mi.dwFlags = flags | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    return input;
+    const POINT centre = input_driver::CentreOf(input_driver::ScreenRectOf(window));
+    return input_driver::MouseInput(flags | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, centre.x, centre.y);
   }
   void MoveTo(HWND window) {
     INPUT input = MouseAt(window, 0);

@@ -23,7 +23,7 @@ inline std::string TextOf(HWND window) {
   return text;
 }
 
-inline void SendMouse(DWORD flags, LONG x = 0, LONG y = 0) {
+inline INPUT MouseInput(DWORD flags, LONG x = 0, LONG y = 0) {
   INPUT input{};
   input.type = INPUT_MOUSE;
   input.mi.dwFlags = flags;
@@ -31,6 +31,10 @@ inline void SendMouse(DWORD flags, LONG x = 0, LONG y = 0) {
     input.mi.dx = x * 65536 / GetSystemMetrics(SM_CXSCREEN) + 1;
     input.mi.dy = y * 65536 / GetSystemMetrics(SM_CYSCREEN) + 1;
   }
+  return input;
+}
+inline void SendMouse(DWORD flags, LONG x = 0, LONG y = 0) {
+  INPUT input = MouseInput(flags, x, y);
   SendInput(1, &input, sizeof input);
 }
 

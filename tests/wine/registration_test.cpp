@@ -393,11 +393,11 @@ TEST(GroupPaths, StartupFoldersComeFromShellFoldersAndMustBeWholeStrings) {
 struct WaitProbe {
   HWND window;
   LRESULT answer = 0;
-  bool postedSeenByWorker = false;
+  bool postedRan = false;
 };
 LRESULT CALLBACK ProbeProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_USER) return 42;
-  if (message == WM_USER + 1) *reinterpret_cast<bool*>(GetWindowLongPtrA(window, GWLP_USERDATA)) = true;
+  if (message == WM_USER + 1) reinterpret_cast<WaitProbe*>(GetWindowLongPtrA(window, GWLP_USERDATA))->postedRan = true;
   return DefWindowProcA(window, message, wParam, lParam);
 }
 DWORD WINAPI AskThenPost(void* context) {
@@ -415,14 +415,13 @@ TEST(Shortcuts, TheLinkThreadIsAnsweredWhileInputWaits) {
   windowClass.lpszClassName = "QuorvelWaitProbe";
   RegisterClassA(&windowClass);
   WaitProbe probe;
-  bool dispatched = false;
   probe.window = CreateWindowA("QuorvelWaitProbe", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
   ASSERT_NE(nullptr, probe.window);
-  SetWindowLongPtrA(probe.window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&dispatched));
+  SetWindowLongPtrA(probe.window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&probe));
 
   ASSERT_TRUE(RunWhileAnswering(AskThenPost, &probe));
   EXPECT_EQ(42, probe.answer) << "the question sent during the work went unanswered";
-  EXPECT_FALSE(dispatched) << "a posted message ran while the work was in progress";
+  EXPECT_FALSE(probe.postedRan) << "a posted message ran while the work was in progress";
   MSG message;
   EXPECT_TRUE(PeekMessageA(&message, probe.window, WM_USER + 1, WM_USER + 1, PM_REMOVE));
   DestroyWindow(probe.window);
