@@ -143,7 +143,8 @@ void ExpectInstallMessage(const SetupProcess& setup, const std::string& text, co
   EXPECT_EQ(box.text, text);
   EXPECT_EQ(box.caption, caption);
   AnswerMessageBox(box, IDOK);
-  ASSERT_TRUE(WaitUntil([&] { return !FindMessageBox(setup, box); }, ShortWaitMs));
+  ASSERT_TRUE(WaitUntil([&] { return !FindMessageBox(setup, box); }, ShortWaitMs))
+      << "still shown: \"" << box.text << "\" captioned " << box.caption;
 }
 
 // A failed step stops the installation only once its message box has gone, so the dialog is
