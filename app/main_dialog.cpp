@@ -10,6 +10,7 @@
 #include "install/folder_rules.h"
 #include "install/progress_meter.h"
 #include "install/setup_state.h"
+#include "install/state_records.h"
 #include "install/step_machine.h"
 #include "registration/program_group.h"
 #include "registration/settings_file.h"
@@ -42,6 +43,9 @@ struct DialogResources {
   HICON icon;
 };
 static DialogResources resources;
+static DWORD completedAt;       // GetTickCount when the installation of this run completed
+static int shownOpenAvailable;  // the caption button 2 shows: an index of ExitOpenCaptions, -1 none yet
+static void OnSetupChange(SetupChange change);
 
 uint16_t EditHeightFor(uint16_t fieldHeight, uint16_t systemHeight) {
   uint16_t smaller = systemHeight < fieldHeight ? systemHeight : fieldHeight;
@@ -106,31 +110,19 @@ static void SetUpIcon(HWND dialog) {
   SendMessageA(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(resources.icon));
 }
 
-// An InstallRecord beside the running program makes its directory the folder, whatever the
-// settings say: the uninstaller copy then always works on the installation it lives in.
+// An installation, complete or begun, beside the running program makes its directory the folder,
+// whatever the settings say: the uninstaller copy then always works on the installation it lives in.
 static void ApplyOwnDirectoryRule() {
-  char probe[PathSize] = "";
-  if (!AppendTextPart(probe, sizeof probe, setup.ownPath, setup.ownDirLength) ||
-      !AppendText(probe, InstallRecordName) || !FileIsPresent(probe))
-    return;
+  if (!DirectoryHoldsInstallation(setup.ownPath, setup.ownDirLength)) return;
   setup.folder[0] = '\0';
   AppendTextPart(setup.folder, sizeof setup.folder, setup.ownPath, setup.ownDirLength);
 }
 
-// Only the presence of the InstallRecord counts; its content is not examined here.
-static void DetectInstallation(HWND dialog) {
-  bool found = ComposeWorkPath(InstallRecordName) && FileIsPresent(setup.workPath);
-  ResetWorkPath();
-  if (!found) return;
-  setup.partiallyInstalled = true;
-  setup.installed = true;
-  setup.bytesDone = ProgressTotal;
-  setup.openAvailable = true;
-  SetDlgItemTextA(dialog, IDC_EXIT_OPEN, ExitOpenCaptions[1]);
-}
+static void ShowFolder() { SetDlgItemTextA(dialogWindow, IDC_FOLDER, setup.folder); }
 
 static INT_PTR InitialiseDialog(HWND dialog) {
   dialogWindow = dialog;
+  shownOpenAvailable = -1;
   SetDialogWindow(dialog);
   SetMeterWindow(GetDlgItem(dialog, IDC_METER));
   uint16_t dialogHeight = SetUpFooterFont(dialog);
@@ -141,15 +133,24 @@ static INT_PTR InitialiseDialog(HWND dialog) {
   setup.allUsers = ReadSettingsInt("AllUsers", 0);
   ApplyOwnDirectoryRule();
   NormaliseFolder();
-  DetectInstallation(dialog);
+  ShowFolder();
+  ReadInstallationState();
   SetUpFields(dialog);
   SetDlgItemTextA(dialog, IDC_GROUP, setup.groupName);
   SetWindowTextA(dialog, SetupTitle);
   SetDlgItemTextA(dialog, IDC_NOTICE, PublisherNotice);
   InitProgramGroups(GetDlgItem(dialog, IDC_GROUP));
   UpdateControlState();
+  SetSetupChangeHandler(OnSetupChange);
   SetUpDragDrop(dialog);
   return TRUE;  // the dialog manager focuses the first tab stop
+}
+
+// Set only when it changes: under Wine a button repaints itself on every new text.
+static void ShowExitOrOpen() {
+  if (shownOpenAvailable == setup.openAvailable) return;
+  shownOpenAvailable = setup.openAvailable;
+  SetDlgItemTextA(dialogWindow, IDC_EXIT_OPEN, ExitOpenCaptions[shownOpenAvailable]);
 }
 
 static const char* StatusText() {
@@ -173,26 +174,9 @@ void UpdateControlState() {
   else EnableControl(IDC_SUGGESTED, false);
   EnableControl(IDC_UNINSTALL, setup.partiallyInstalled && !setup.installing);
   SetDlgItemTextA(dialogWindow, IDC_STATUS, StatusText());
+  ShowExitOrOpen();
   // Right after an installation the caller gives the focus to "&Open" instead.
   if (!install && !setup.installedThisRun) FocusControl(IDC_UNINSTALL);
-}
-
-// A step posted just before the stop would reach the dialog with installing clear and be taken
-// for a press of Install, starting the installation again: take it off the queue. The posted
-// step is the only command 1 without a control window.
-static void DiscardPendingStep() {
-  MSG message;
-  while (PeekMessageA(&message, dialogWindow, WM_COMMAND, WM_COMMAND, PM_NOREMOVE | PM_NOYIELD) &&
-         message.wParam == IDC_INSTALL && message.lParam == 0)
-    PeekMessageA(&message, dialogWindow, WM_COMMAND, WM_COMMAND, PM_REMOVE | PM_NOYIELD);
-}
-
-void StopInstallation() {
-  setup.installing = false;
-  DiscardPendingStep();
-  CloseStepHandles();
-  UpdateControlState();
-  FocusControl(IDC_UNINSTALL);
 }
 
 // Exit, Open, a started viewer and a failed start all end the installer.
@@ -201,7 +185,10 @@ static void OnExitOrOpen(HWND dialog) {
     StopInstallation();
     return;
   }
-  if (setup.openAvailable) {
+  // A press that waited while the completion ran was a press of Exit: it ends the dialog of the
+  // now installed publication instead of starting the viewer.
+  bool pressedBeforeOpen = setup.installedThisRun && static_cast<LONG>(GetMessageTime() - completedAt) < 0;
+  if (setup.openAvailable && !pressedBeforeOpen) {
     bool started = ComposeWorkPath(ViewerName) &&
                    StartProgram(setup.workPath, setup.folder, SW_SHOWNORMAL, NORMAL_PRIORITY_CLASS,
                                 true);
@@ -212,7 +199,9 @@ static void OnExitOrOpen(HWND dialog) {
 }
 
 static void OnBrowse() {
-  if (BrowseForFolder(BrowseTitle, setup.folder, BrowseLimit)) NormaliseFolder();
+  if (!BrowseForFolder(BrowseTitle, setup.folder, BrowseLimit)) return;
+  NormaliseFolder();
+  ShowFolder();
 }
 
 static void OnSuggested(HWND dialog) {
@@ -224,9 +213,14 @@ static void OnSuggested(HWND dialog) {
 // The posted step is command 1 without a control window. A press of Install while installing
 // (possible until the first steps have run) is not a step: running steps for it would start a
 // second chain of posted steps, whose last would arrive after the completion and install again.
+// A press that waited while Install was disabled (during the completion) installs nothing.
 static void OnInstallCommand(LPARAM lParam) {
-  if (!setup.installing) StartInstall();
-  else if (lParam == 0) RunInstallSteps();
+  HWND button = reinterpret_cast<HWND>(lParam);
+  if (setup.installing) {
+    if (!button) RunInstallSteps();
+  } else if (button && IsWindowEnabled(button)) {
+    StartInstall();
+  }
 }
 
 static INT_PTR OnCommand(HWND dialog, WPARAM wParam, LPARAM lParam) {
@@ -252,6 +246,46 @@ static INT_PTR OnCommand(HWND dialog, WPARAM wParam, LPARAM lParam) {
 }
 
 // The focus frame is drawn over the controls, so it is redrawn after the painting has wiped it.
+// The progress texts of the hint panel while an installation runs.
+static void ShowStepText(const char* action) {
+  char status[64] = "";
+  AppendText(status, action);
+  AppendText(status, setup.cursor->name);
+  SetDlgItemTextA(dialogWindow, IDC_HINT_PANEL, status);
+}
+
+// The one place where what the engine reports becomes controls and texts.
+static void OnSetupChange(SetupChange change) {
+  switch (change) {
+    case KindFolderNormalised: ShowFolder(); break;
+    case KindGroupRefused: FocusControl(IDC_GROUP); break;
+    case KindFolderRefused: FocusControl(IDC_FOLDER); break;
+    case KindInstallBegun: UpdateControlState(); break;
+    case KindInstallUnderWay:
+      // Exit takes the focus from Install before Install is disabled: a disabled control's focus
+      // would go to nothing.
+      FocusControl(IDC_EXIT_OPEN);
+      EnableControl(IDC_INSTALL, false);
+      break;
+    case KindFileBegun: ShowStepText("Copying  "); break;
+    case KindVerifyBegun: ShowStepText("Verifying integrity of  "); break;
+    case KindInstallStopped:
+      UpdateControlState();
+      FocusControl(IDC_UNINSTALL);
+      break;
+    case KindInstallDone:
+      completedAt = GetTickCount();
+      ShowArrowCursor();
+      UpdateControlState();
+      FocusControl(IDC_EXIT_OPEN);
+      break;
+    case KindUninstallEnded:
+      UpdateControlState();
+      FocusControl(setup.partiallyInstalled ? IDC_UNINSTALL : IDC_EXIT_OPEN);
+      break;
+  }
+}
+
 static INT_PTR OnPaint(HWND dialog) {
   PostMessageA(dialog, RedrawFrameMessage, 0, 0);
   return FALSE;

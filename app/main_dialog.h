@@ -6,7 +6,6 @@
 
 INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 void UpdateControlState();
-void StopInstallation();
 // Shut-down releases these in two halves so that the drag-and-drop tear-down and the colour
 // scheme can be released between the fonts and the icon.
 void ReleaseDialogFonts();

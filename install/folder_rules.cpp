@@ -5,7 +5,6 @@
 #include <cstring>
 #include "install/setup_state.h"
 #include "platform/browse.h"
-#include "resources/resource_ids.h"
 
 static const char* StepWith(CharacterStep step, const char* text) {
   return step ? step(text) : NextCharacter(text);
@@ -94,7 +93,6 @@ bool NormaliseFolder() {
   CopyText(setup.folder, setup.workPath);
   if (restPresent) AppendText(setup.workPath, "\\");
   setup.folderPrefixLength = static_cast<uint16_t>(strlen(setup.workPath));
-  SetControlText(IDC_FOLDER, setup.folder);
   return accepted;
 }
 
@@ -127,6 +125,10 @@ bool FolderLiesWithin(const char* folder, const char* top) {
   size_t length = strlen(upperTop);
   return strlen(upperFolder) >= length && memcmp(upperFolder, upperTop, length) == 0 &&
          (upperFolder[length] == '\0' || upperFolder[length] == '\\');
+}
+
+bool IsSameFolder(const char* first, const char* second) {
+  return FolderLiesWithin(first, second) && strlen(first) == strlen(second);
 }
 
 bool BrowseForFolder(const char* title, char* destination, unsigned limit) {

@@ -11,5 +11,8 @@ bool NormaliseFolder();
 void CreateFolderChain();
 // Whether `folder` is `top` or lies below it (compared without regard to case).
 bool FolderLiesWithin(const char* folder, const char* top);
+// Whether the two texts name the same folder (compared without regard to case); an empty text
+// names none.
+bool IsSameFolder(const char* first, const char* second);
 int FindSeparator(int count, const char* text, char character, CharacterStep step = nullptr);
 bool BrowseForFolder(const char* title, char* destination, unsigned limit);

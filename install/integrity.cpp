@@ -4,14 +4,11 @@
 #include "install/integrity.h"
 #include "install/crc32.h"
 #include "install/setup_state.h"
-#include "resources/resource_ids.h"
 
 // The file stays open in outputFile: the step machine closes it, or its stop does.
 bool OpenVerification() {
   setup.runningCrc = 0xFFFFFFFFu;
-  char status[64] = "Verifying integrity of  ";
-  AppendText(status, setup.cursor->name);
-  SetControlText(IDC_HINT_PANEL, status);
+  ReportSetupChange(KindVerifyBegun);
   setup.outputFile = OpenForRead(setup.workPath);
   return setup.outputFile != NoFile;
 }

@@ -7,6 +7,7 @@ const char* const PublicationTitle = "Quorvel";
 const char* const DefaultGroupName = "Statorix";
 const char* const DefaultFolder = "C:\\Program Files\\xan";
 const char* const InstallRecordName = "KavriL.dat";
+const char* const BegunRecordName = "KavriB.dat";
 const char* const SettingsFileName = "kavri.ini";
 const char* const ViewerName = "Kavri.exe";
 

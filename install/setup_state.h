@@ -35,6 +35,7 @@ extern const char* const PublicationTitle;   // "Quorvel"
 extern const char* const DefaultGroupName;   // "Statorix"
 extern const char* const DefaultFolder;      // "C:\\Program Files\\xan"
 extern const char* const InstallRecordName;  // "KavriL.dat"
+extern const char* const BegunRecordName;    // "KavriB.dat"
 extern const char* const SettingsFileName;   // "kavri.ini"
 extern const char* const ViewerName;         // "Kavri.exe"
 

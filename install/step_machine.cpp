@@ -1,18 +1,20 @@
 // The posted installation steps: StartInstall's checks, one chunk per step from the program's own
 // file into the folder (the uninstaller copy first, header-patched), expansion of SZDD files,
-// verification, and the completion that writes the InstallRecord and registers the publication.
+// verification, and the completion that registers the publication and writes the InstallRecord.
+// The state is recorded in the folder before it becomes true (state_records.h); the dialog hears
+// of every change through ReportSetupChange and decides what it shows.
 #include "install/step_machine.h"
 #include <cstring>
-#include "app/main_dialog.h"
 #include "install/folder_rules.h"
 #include "install/integrity.h"
 #include "install/progress_meter.h"
 #include "install/self_copy.h"
 #include "install/setup_state.h"
+#include "install/state_records.h"
 #include "registration/program_group.h"
 #include "registration/settings_file.h"
 #include "registration/uninstall_entry.h"
-#include "resources/resource_ids.h"
+#include "removal/uninstall.h"
 
 uint32_t stepsRun;
 
@@ -96,15 +98,11 @@ void RunInstallSteps() {
   runningSteps = false;
 }
 
-// Forgets an earlier installation in this folder before its files are overwritten: a reinstall
-// that stops or fails must not leave the completion marker claiming a whole publication.
-static void TakeBackInstalledState() {
-  if (ComposeWorkPath(InstallRecordName)) DeletePath(setup.workPath);
-  ResetWorkPath();
-  setup.installed = false;
-  setup.openAvailable = false;
-  SetControlText(IDC_EXIT_OPEN, "E&xit");
-  SetControlText(IDC_STATUS, "Partially Installed");
+void StopInstallation() {
+  setup.installing = false;
+  DiscardPostedSteps();
+  CloseStepHandles();
+  ReportSetupChange(KindInstallStopped);
 }
 
 void StartInstall() {
@@ -113,45 +111,53 @@ void StartInstall() {
   if (!GroupNameStaysInside(setup.groupName)) {
     ShowMessage("Please check the Start menu group, use a folder name without a drive, \"..\" or a leading backslash",
                 setup.groupName, MB_OK);
-    FocusControl(IDC_GROUP);
+    ReportSetupChange(KindGroupRefused);
     return;
   }
-  if (!NormaliseFolder()) {
+  bool accepted = NormaliseFolder();
+  ReportSetupChange(KindFolderNormalised);
+  if (!accepted) {
     ShowMessage("Please check the destination folder, use letters and digits without spaces", setup.folder, MB_OK);
-    FocusControl(IDC_FOLDER);
+    ReportSetupChange(KindFolderRefused);
     return;
   }
   CreateFolderChain();
   if (CheckFilesInUse()) return;
-  setup.bytesDone = 0;
-  // Install itself is locked after the first drain (below); a press of it meanwhile is ignored.
-  static const int lockedControls[] = {IDC_UNINSTALL,    IDC_GROUP,  IDC_FOLDER, IDC_GROUP_LABEL,
-                                       IDC_FOLDER_LABEL, IDC_BROWSE, IDC_SUGGESTED};
-  for (int id : lockedControls) EnableControl(id, false);
-  TakeBackInstalledState();
-  setup.partiallyInstalled = true;
-  WriteGroupAndFolder();
+  DeleteLeftoverCopies();
   // The folders made now are remembered at once, so that a stopped installation's folders are
-  // known too. When nothing was made, an earlier run's record of this chain stays as it is.
-  if (setup.createdFolderLength != 0) {
-    char created[PathSize] = "";
-    if (AppendTextPart(created, sizeof created, setup.folder, setup.createdFolderLength))
-      WriteSettingsText(CreatedFolderKey, created);
+  // known too.
+  RecordCreatedFolders();
+  WriteGroupAndFolder();
+  // Begun is written down before anything in the folder changes, so that whatever stops this run
+  // leaves a partial installation that the next start offers to uninstall.
+  if (!MarkInstallationBegun()) {
+    ShowMessage(CreateText, setup.workPath, MB_OK);
+    ResetWorkPath();
+    return;
   }
+  setup.installed = false;
+  setup.openAvailable = false;
+  setup.partiallyInstalled = true;
+  setup.bytesDone = 0;
   CloseStepHandles();
   setup.stepPhase = PhaseCopy;
   ExpectUser();
   setup.installing = true;
   setup.nextResourceId = FirstPayloadId;
   setup.cursor = PayloadManifest;
+  ReportSetupChange(KindInstallBegun);
   PumpAndContinue();
-  // Exit, which stops the installation, takes the focus from Install before Install is disabled:
-  // a disabled control's focus would go to nothing. Under Wine the two take several milliseconds,
-  // so they come after the queue has been answered once.
-  if (setup.installing) {
-    FocusControl(IDC_EXIT_OPEN);
-    EnableControl(IDC_INSTALL, false);
-  }
+  // Under Wine moving the focus and disabling Install take several milliseconds, so they come
+  // after the queue has been answered once.
+  if (setup.installing) ReportSetupChange(KindInstallUnderWay);
+}
+
+// The name ending in "_" beside the current file: where a file is written before it takes its own
+// name.
+static void TemporaryNameOf(char* temporary) {
+  CopyText(temporary, PathSize, setup.workPath);
+  size_t length = strlen(temporary);
+  if (length) temporary[length - 1] = '_';
 }
 
 // Opens the program's own file at the current row's data and creates the destination; false
@@ -162,10 +168,9 @@ static bool OpenRow() {
     FailStep(CreateText, setup.workPath, MB_OK);
     return false;
   }
-  if (setup.bytesDone == 0) CopyText(setup.uninstallerPath, setup.workPath);
-  char status[64] = "Copying  ";
-  AppendText(status, row->name);
-  SetControlText(IDC_HINT_PANEL, status);
+  bool isCopy = setup.bytesDone == 0;
+  if (isCopy) CopyText(setup.uninstallerPath, setup.workPath);
+  ReportSetupChange(KindFileBegun);
   setup.chunkFileOffset = 0;
 
   uint32_t dataRva = 0, size = 0;
@@ -197,7 +202,11 @@ static bool OpenRow() {
     FailStep(IncompleteText, setup.ownPath, MB_ICONWARNING);
     return false;
   }
-  setup.outputFile = CreateForWrite(setup.workPath);
+  // The uninstaller copy is written beside the one an earlier installation left, which the list
+  // of installed programs starts, and takes its place only once it is whole.
+  char temporary[PathSize];
+  TemporaryNameOf(temporary);
+  setup.outputFile = CreateForWrite(isCopy ? temporary : setup.workPath);
   if (setup.outputFile == NoFile) {
     FailStep(CreateText, setup.workPath, MB_OK);
     return false;
@@ -224,12 +233,6 @@ static bool BeginVerification() {
     return false;
   }
   return true;
-}
-
-static void TemporaryNameOf(char* temporary) {
-  CopyText(temporary, PathSize, setup.workPath);
-  size_t length = strlen(temporary);
-  if (length) temporary[length - 1] = '_';
 }
 
 // An SZDD file is seen through the LZ reader at a size other than its stored one: the following
@@ -289,8 +292,7 @@ static void ExpandChunk() {
   // Even a failed expansion replaces the stored file, as a failed LZCopy of the whole file did.
   char temporary[PathSize];
   TemporaryNameOf(temporary);
-  DeletePath(setup.workPath);
-  if (!RenamePath(temporary, setup.workPath) || failed) {
+  if (!ReplaceWithFile(temporary, setup.workPath) || failed) {
     FailStep(ExpandText, setup.workPath, MB_ICONWARNING);
     return;
   }
@@ -315,6 +317,14 @@ static void FinishCopy() {
   if (setup.bytesRemaining != 0) {
     FailStep(IncompleteText, setup.ownPath, MB_ICONWARNING);  // the program's file ended early
     return;
+  }
+  if (setup.cursor == FirstFileEntry()) {
+    char temporary[PathSize];
+    TemporaryNameOf(temporary);
+    if (!ReplaceWithFile(temporary, setup.workPath)) {
+      FailStep(CreateText, setup.workPath, MB_OK);
+      return;
+    }
   }
   if (BeginExpansion()) PumpAndContinue();
 }
@@ -375,38 +385,28 @@ static uint32_t ComposeInstallRecord(char* text, uint32_t size) {
   return static_cast<uint32_t>(strlen(text));
 }
 
+// One piece: nothing the user does runs in the middle of it (the shortcut's save answers only sent
+// messages and paints), so input that arrived meanwhile meets the installed state. The
+// registration comes before the InstallRecord, so that the marker is written only when everything
+// it stands for is there; a run that stops before it stays partial, with the begun record.
 static void CompleteInstall() {
   char* record = reinterpret_cast<char*>(setup.chunk);
   uint32_t length = ComposeInstallRecord(record, ChunkSize);
-  ComposeWorkPath(InstallRecordName);
-  setup.outputFile = CreateForWrite(setup.workPath);
-  if (setup.outputFile == NoFile) {
-    FailStep(CreateText, setup.workPath, MB_OK);
-    return;
-  }
-  if (WriteBlock(setup.outputFile, record, length) != static_cast<long>(length)) {
-    FailStep(WriteText, setup.workPath, MB_ICONWARNING);
-    return;
-  }
-  CloseStepHandles();
-  // Registering takes a few tens of milliseconds under Wine, most of it the first shell link: the
-  // dialog is answered between the parts. A stop that arrives meanwhile leaves the registration
-  // to finish, as a stop from within the group's message box does.
-  WriteUninstallEntry();
-  DrainMessages();
-  CreateProgramGroup();
-  DrainMessages();
+  WriteUninstallEntry(length);
+  bool groupMade = CreateProgramGroup();
   WriteSettingsInt("AllUsers", setup.allUsers);
-  ShowArrowCursor();
-  if (setup.installing) {
-    SetControlText(IDC_EXIT_OPEN, "&Open");
-    setup.openAvailable = true;
-    setup.installed = true;
-    setup.installing = false;
-    setup.installedThisRun = true;
-    UpdateControlState();
-    FocusControl(IDC_EXIT_OPEN);
+  bool created;
+  if (!WriteInstallRecord(record, length, &created)) {
+    FailStep(created ? WriteText : CreateText, setup.workPath, created ? MB_ICONWARNING : MB_OK);
+    return;
   }
+  DeleteFolderRecord(BegunRecordName);
+  setup.openAvailable = true;
+  setup.installed = true;
+  setup.installing = false;
+  setup.installedThisRun = true;
+  ReportSetupChange(KindInstallDone);
+  if (!groupMade) ShowMessage("Unable to alter Items in Program Group", setup.groupName, MB_OK);
 }
 
 void InstallStep() {

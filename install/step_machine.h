@@ -5,6 +5,8 @@
 #include <cstdint>
 
 void StartInstall();
+// Ends the installation between two steps; what was written stays, and the begun record with it.
+void StopInstallation();
 void InstallStep();       // one step
 void RunInstallSteps();   // the posted command: steps until the time is up or a message waits
 void CloseStepHandles();

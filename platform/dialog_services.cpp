@@ -5,6 +5,13 @@
 #include "platform/platform.h"
 
 static HWND mainDialog;
+static SetupChangeHandler changeHandler;
+
+void SetSetupChangeHandler(SetupChangeHandler handler) { changeHandler = handler; }
+
+void ReportSetupChange(SetupChange change) {
+  if (changeHandler) changeHandler(change);
+}
 
 void SetDialogWindow(HWND dialog) { mainDialog = dialog; }
 
@@ -40,6 +47,17 @@ void FocusControl(int id) {
 
 void PostStepCommand() {
   if (mainDialog) PostMessageA(mainDialog, WM_COMMAND, MAKEWPARAM(1, 0), 0);
+}
+
+// A step posted just before a stop would reach the dialog with installing clear and be taken for
+// a press of Install, starting the installation again. The posted step is the only command 1
+// without a control window.
+void DiscardPostedSteps() {
+  MSG message;
+  while (mainDialog &&
+         PeekMessageA(&message, mainDialog, WM_COMMAND, WM_COMMAND, PM_NOREMOVE | PM_NOYIELD) &&
+         message.wParam == IDOK && message.lParam == 0)
+    PeekMessageA(&message, mainDialog, WM_COMMAND, WM_COMMAND, PM_REMOVE | PM_NOYIELD);
 }
 
 // The dialog manager's keyboard handling is deliberately not applied: Enter and Escape must not

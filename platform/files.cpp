@@ -83,6 +83,22 @@ bool DeletePath(const char* path) { return DeleteFileA(path) != FALSE; }
 
 bool RenamePath(const char* from, const char* to) { return MoveFileA(from, to) != FALSE; }
 
+// Without MOVEFILE_COPY_ALLOWED, MoveFileEx refuses another volume instead of copying.
+bool RenameWithinVolume(const char* from, const char* to) { return MoveFileExA(from, to, 0) != FALSE; }
+
+// Windows 95 has no MoveFileEx (the call fails there): delete, then rename.
+bool ReplaceWithFile(const char* from, const char* to) {
+  if (MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING)) return true;
+  if (GetLastError() != ERROR_CALL_NOT_IMPLEMENTED) return false;
+  DeleteFileA(to);
+  return MoveFileA(from, to) != FALSE;
+}
+
+bool FolderIsPresent(const char* path) {
+  DWORD attributes = GetFileAttributesA(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 bool MakeDirectory(const char* path) { return CreateDirectoryA(path, nullptr) != FALSE; }
 
 bool RemoveEmptyDirectory(const char* path) { return RemoveDirectoryA(path) != FALSE; }

@@ -23,6 +23,13 @@ uint32_t SeekToEnd(FileHandle file);                                   // the fi
 void CloseFile(FileHandle file);
 bool DeletePath(const char* path);
 bool RenamePath(const char* from, const char* to);
+// Renames on the same volume only: never a copy across drives, which could not delete a running
+// source and would leave the copy behind.
+bool RenameWithinVolume(const char* from, const char* to);
+// Puts `from` in the place of `to` in one rename where Windows can (the old file stays whole until
+// then); where it cannot, deletes `to` first.
+bool ReplaceWithFile(const char* from, const char* to);
+bool FolderIsPresent(const char* path);
 bool MakeDirectory(const char* path);
 bool RemoveEmptyDirectory(const char* path);
 // Qualifies a name against the current drive and directory without touching the disk
@@ -76,6 +83,25 @@ bool WidenText(const char* text, wchar_t* wide, unsigned units);
 bool StartProgram(const char* application, const char* currentDirectory, int showCommand,
                   uint32_t priorityClass, bool waitForInputIdle);
 
+// What the engine tells the dialog. The engine keeps SetupState and writes nothing on the dialog;
+// the dialog derives every control, the status line and button 2's caption from the state when it
+// hears of a change.
+enum SetupChange {
+  KindFolderNormalised,  // folder holds the normalised text
+  KindGroupRefused,      // Install refused the group name
+  KindFolderRefused,     // Install refused the folder
+  KindInstallBegun,      // recorded as begun: inputs locked, Install still takes no second press
+  KindInstallUnderWay,   // the first steps have been answered: Exit takes the focus from Install
+  KindFileBegun,         // a file of the current row is being copied
+  KindVerifyBegun,       // the current row's file is being read back
+  KindInstallStopped,
+  KindInstallDone,
+  KindUninstallEnded,    // partiallyInstalled tells whether something was left for a later Uninstall
+};
+using SetupChangeHandler = void (*)(SetupChange change);
+void SetSetupChangeHandler(SetupChangeHandler handler);
+void ReportSetupChange(SetupChange change);
+
 // The main dialog, as seen by the installation engine and the removal.
 void SetDialogWindow(HWND dialog);
 HWND DialogWindow();
@@ -86,6 +112,7 @@ void EnableControl(int id, bool enable);
 bool ControlIsEnabled(int id);
 void FocusControl(int id);  // WM_NEXTDLGCTL with the control's window
 void PostStepCommand();     // WM_COMMAND 1 to the dialog
+void DiscardPostedSteps();  // takes every posted step off the dialog's queue
 // PeekMessage/TranslateMessage/DispatchMessage until no message in the range is left (by default,
 // until the queue is empty); messages sent from other threads are answered on the way.
 void DrainMessages(unsigned first = 0, unsigned last = 0);

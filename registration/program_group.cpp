@@ -172,8 +172,9 @@ bool ResolveShortcut(char* target) {
 
 // Shortcuts go into the all-users group when the common Programs folder was found at start; when
 // the first one cannot be made there, the whole group is made again under the user's own folder.
-void CreateProgramGroup() {
-  if (setup.groupName[0] == '\0' || !GroupNameStaysInside(setup.groupName)) return;
+// False when a shortcut could not be made; the caller tells the user once the state is settled.
+bool CreateProgramGroup() {
+  if (setup.groupName[0] == '\0' || !GroupNameStaysInside(setup.groupName)) return true;
   uint16_t failures = 0;
   setup.allUsers = groups.commonProgramsFound;
   bool commonAttempt = groups.commonProgramsFound != 0;
@@ -204,7 +205,7 @@ void CreateProgramGroup() {
     LocateProgramsFolder(0);
     groupReady = BuildGroupPath(setup.groupName);
   }
-  if (failures != 0) ShowMessage("Unable to alter Items in Program Group", setup.groupName, MB_OK);
+  return failures == 0;
 }
 
 bool GroupFolderIsOwn() {

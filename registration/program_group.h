@@ -37,6 +37,6 @@ bool FindGroupLinks();
 bool NextGroupLink();
 void CloseGroupLinks();
 bool ResolveShortcut(char* target);
-void CreateProgramGroup();
+bool CreateProgramGroup();  // false: a shortcut could not be made
 // Whether the current group path is the group folder that an installation made itself.
 bool GroupFolderIsOwn();

@@ -16,3 +16,13 @@ void WriteSettingsText(const char* key, const char* text);
 // and the group folder.
 extern const char* const CreatedFolderKey;  // "CreatedFolder"
 extern const char* const CreatedGroupKey;   // "CreatedGroup"
+
+// The created-folder record also names the installation folder it was written for ("CreatedFor"),
+// so that a record left by another installation, or a stale one, is never used.
+// At install start: records the folders this run made; when it made none, keeps a record written
+// for this very folder and drops any other.
+void RecordCreatedFolders();
+// The length of the recorded highest created folder when the record was written for setup.folder
+// and names a folder at or above it beyond the root; 0 otherwise.
+uint16_t ReadCreatedFolderLength();
+void DeleteCreatedFolderRecord();

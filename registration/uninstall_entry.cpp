@@ -2,6 +2,7 @@
 // one table, and its removal. Failures are silent: without rights the installation simply has no
 // entry.
 #include "registration/uninstall_entry.h"
+#include "install/folder_rules.h"
 #include "install/setup_state.h"
 #include "platform/paths.h"
 
@@ -49,31 +50,31 @@ static uint64_t SizeInFolder(const char* name) {
   return size;
 }
 
-// What the installation left in the folder, measured there: every extracted file and the
-// InstallRecord, in KiB rounded up.
-static uint32_t MeasureInstalledKiB() {
-  uint64_t bytes = SizeInFolder(InstallRecordName);
+// What the installation leaves in the folder, measured there: every extracted file and the
+// InstallRecord (written after the entry, so its length is given), in KiB rounded up.
+static uint32_t MeasureInstalledKiB(uint32_t recordBytes) {
+  uint64_t bytes = recordBytes;
   for (const PayloadEntry* entry = PayloadManifest; entry != ManifestEnd(); ++entry)
     if (entry->kind == KindFile) bytes += SizeInFolder(entry->name);
   ResetWorkPath();
   return static_cast<uint32_t>((bytes + 1023) / 1024);
 }
 
-static void ComposeEntryValues() {
-  CopyText(composed.quotedUninstaller, "\"");
-  if (!AppendText(composed.quotedUninstaller, setup.uninstallerPath) || !AppendText(composed.quotedUninstaller, "\""))
-    composed.quotedUninstaller[0] = '\0';
-  CopyText(composed.iconLocation, setup.uninstallerPath);
-  if (!AppendText(composed.iconLocation, ",0")) composed.iconLocation[0] = '\0';
-  composed.installedKiB = MeasureInstalledKiB();
+// False when a path does not fit: an entry whose UninstallString is empty would lead nowhere.
+static bool ComposeEntryValues(uint32_t recordBytes) {
+  bool fits = CopyText(composed.quotedUninstaller, "\"") && setup.uninstallerPath[0] != '\0' &&
+              AppendText(composed.quotedUninstaller, setup.uninstallerPath) &&
+              AppendText(composed.quotedUninstaller, "\"") &&
+              CopyText(composed.iconLocation, setup.uninstallerPath) && AppendText(composed.iconLocation, ",0");
+  composed.installedKiB = MeasureInstalledKiB(recordBytes);
+  return fits;
 }
 
 // An empty key path would name HKEY_LOCAL_MACHINE itself; never write or delete there.
-void WriteUninstallEntry() {
-  if (setup.uninstallKeyPath[0] == '\0') return;
+void WriteUninstallEntry(uint32_t recordBytes) {
+  if (setup.uninstallKeyPath[0] == '\0' || !ComposeEntryValues(recordBytes)) return;
   HKEY key = CreateKeyForWrite(RootLocalMachine, setup.uninstallKeyPath);
   if (!key) return;
-  ComposeEntryValues();
   for (const UninstallValueRow& row : UninstallValues) {
     if (row.type == REG_SZ) SetStringValue(key, row.name, row.text);
     else SetNumberValue(key, row.name, *row.number);
@@ -81,7 +82,13 @@ void WriteUninstallEntry() {
   CloseKey(key);
 }
 
+// The key is shared by every installation of the publication: it goes only when it names this
+// installation's folder, so that uninstalling one folder never unlists another installation.
 void DeleteUninstallEntry() {
   if (setup.uninstallKeyPath[0] == '\0') return;
+  char location[PathSize];
+  if (!ReadStringValue(RootLocalMachine, setup.uninstallKeyPath, "InstallLocation", location, sizeof location) ||
+      !IsSameFolder(location, setup.folder))
+    return;
   DeleteKey(RootLocalMachine, setup.uninstallKeyPath);
 }

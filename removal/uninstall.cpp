@@ -1,16 +1,20 @@
-// The uninstall sequence, run to completion inside the Uninstall command: registry entry, Startup
-// shortcuts, the group with the shortcuts that point into the installation folder, the installed
-// files, the install record and the emptied folders. It deletes only what the installation owns.
+// The uninstall sequence, run to completion inside the Uninstall command. It deletes only what the
+// installation owns, in an order that a later Uninstall can always finish: the installation is
+// first marked as begun and its completion marker taken away; then go the Startup shortcuts, the
+// group with the shortcuts that point into the installation folder and the installed files; only
+// when all of them are gone do the uninstaller copy, the begun record, the emptied folders, the
+// record of what was created and the uninstall entry follow, in that order.
 #include "removal/uninstall.h"
 #include <cstring>
-#include "removal/self_delete.h"
-#include "app/main_dialog.h"
 #include "install/folder_rules.h"
 #include "install/progress_meter.h"
 #include "install/setup_state.h"
+#include "install/state_records.h"
+#include "platform/shell.h"
 #include "registration/program_group.h"
 #include "registration/settings_file.h"
 #include "registration/uninstall_entry.h"
+#include "removal/self_delete.h"
 
 int FindLastSeparator(int count, const char* text, char character) {
   int last = count;
@@ -122,8 +126,9 @@ void RemoveProgramGroup() {
 
 // The running copy cannot be deleted, but it can be renamed on its own volume: moved into the
 // temporary folder under a plain name, it no longer holds the installation folder, which can then
-// go at once, and the script that deletes it later names no path but that plain name.
-static bool MoveCopyTo(const char* path) { return RenamePath(setup.workPath, path); }
+// go at once, and the script that deletes it later names no path but that plain name. A temporary
+// folder on another volume takes no name, and the script then deletes the copy where it is.
+static bool MoveCopyTo(const char* path) { return RenameWithinVolume(setup.workPath, path); }
 
 static void MoveRunningCopyAside() {
   char moved[PathSize];
@@ -135,38 +140,88 @@ static void MoveRunningCopyAside() {
   SetCurrentFolder(moved);
 }
 
-void RemoveInstalledFiles() {
-  const PayloadEntry* first = FirstFileEntry();
-  for (const PayloadEntry* entry = PayloadManifest; entry != ManifestEnd(); ++entry) {
-    if (entry->kind != KindFile && entry->kind != KindLaterFile) continue;
-    if (!ComposeWorkPath(entry->name) || !FileIsListed(setup.workPath)) continue;
-    uint32_t size = 0;
-    FileHandle file = entry->kind == KindFile ? OpenForRead(setup.workPath) : NoFile;
-    if (file != NoFile) {
-      size = SeekToEnd(file);
-      CloseFile(file);
-    }
-    if (!DeletePath(setup.workPath)) {
-      // Only the running program's own file waits for the program to end; any other file that
-      // will not go is the user's to know about.
-      if (entry == first && IsSameFile(setup.workPath, setup.ownPath)) {
-        setup.selfDeletePending = true;
-        MoveRunningCopyAside();
-      } else {
-        ShowMessage("File not deleted", setup.workPath, MB_OK);
-      }
-    }
-    SubtractFromProgress(size);
-  }
+// The script that deletes the running copy after the program has ended lives there.
+static bool TemporaryFolderUsable() {
+  char folder[PathSize];
+  uint32_t length = TempFolderPath(folder, sizeof folder);
+  return TempFolderLeavesRoom(length) && length < sizeof folder && FolderIsPresent(folder);
 }
 
-// The created folder on record belongs to this installation only when the installation folder
-// lies within it; it is then the highest folder that uninstall may remove.
-static void LoadCreatedFolder() {
-  setup.createdFolderLength = 0;
-  char created[PathSize];
-  ReadSettingsText(CreatedFolderKey, created, sizeof created);
-  if (FolderLiesWithin(setup.folder, created)) setup.createdFolderLength = static_cast<uint16_t>(strlen(created));
+// Copies moved aside by an uninstall that was killed before its script ran, or whose script gave
+// up: "xan", three digits, a letter, ".tmp". A copy still running or held stays.
+void DeleteLeftoverCopies() {
+  char path[PathSize];
+  uint32_t length = TempFolderPath(path, sizeof path);
+  if (!TempFolderLeavesRoom(length) || length >= sizeof path || !AppendText(path, "xan???*.tmp")) return;
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstEntry(path, &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    const char* name = found.cFileName;
+    bool ours = strlen(name) == 11 && name[6] >= 'a' && name[6] <= 'z' && memcmp(name + 7, ".tmp", 4) == 0;
+    for (int digit = 3; ours && digit < 6; ++digit) ours = name[digit] >= '0' && name[digit] <= '9';
+    if (!ours || (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
+    path[length] = '\0';
+    if (AppendText(path, name)) DeletePath(path);
+  } while (FindNextEntry(search, &found));
+  CloseEntrySearch(search);
+}
+
+static uint32_t SizeOfFile(const char* path) {
+  FileHandle file = OpenForRead(path);
+  if (file == NoFile) return 0;
+  uint32_t size = SeekToEnd(file);
+  CloseFile(file);
+  return size;
+}
+
+// A file that will not go is the user's to know about; it keeps the installation partial.
+static bool RemoveFolderFile(const char* name, bool counted) {
+  if (!ComposeWorkPath(name) || !FileIsListed(setup.workPath)) return true;
+  uint32_t size = counted ? SizeOfFile(setup.workPath) : 0;
+  if (!DeletePath(setup.workPath)) {
+    ShowMessage("File not deleted", setup.workPath, MB_OK);
+    return false;
+  }
+  SubtractFromProgress(size);
+  return true;
+}
+
+bool RemoveInstalledFiles() {
+  const PayloadEntry* first = FirstFileEntry();
+  bool allGone = true;
+  for (const PayloadEntry* entry = PayloadManifest; entry != ManifestEnd(); ++entry) {
+    if (entry == first || (entry->kind != KindFile && entry->kind != KindLaterFile)) continue;
+    allGone = RemoveFolderFile(entry->name, entry->kind == KindFile) && allGone;
+  }
+  // A file that a stopped run was still writing under its name ending in "_".
+  for (const PayloadEntry* entry = PayloadManifest; entry != ManifestEnd(); ++entry) {
+    if (entry->kind != KindFile) continue;
+    char temporary[PathSize];
+    size_t length = strlen(entry->name);
+    if (length == 0 || !CopyText(temporary, entry->name)) continue;
+    temporary[length - 1] = '_';
+    allGone = RemoveFolderFile(temporary, false) && allGone;
+  }
+  ResetWorkPath();
+  return allGone;
+}
+
+// Only the running program's own file waits for the program to end; true when the copy is gone or
+// will go after the program has ended.
+static bool RemoveUninstallerCopy(bool temporaryFolderUsable) {
+  if (!ComposeWorkPath(FirstFileEntry()->name) || !FileIsListed(setup.workPath)) return true;
+  uint32_t size = SizeOfFile(setup.workPath);
+  if (!DeletePath(setup.workPath)) {
+    if (!temporaryFolderUsable || !IsSameFile(setup.workPath, setup.ownPath)) {
+      ShowMessage("File not deleted", setup.workPath, MB_OK);
+      return false;
+    }
+    setup.selfDeletePending = true;
+    MoveRunningCopyAside();
+  }
+  SubtractFromProgress(size);
+  return true;
 }
 
 void RemoveFolderChain() {
@@ -191,25 +246,30 @@ void RemoveFolderChain() {
 void RunUninstall() {
   // A click queued before the installation started must not take its files away under it.
   if (setup.installing || CheckFilesInUse()) return;
-  DeleteUninstallEntry();
+  DeleteLeftoverCopies();
+  // Decided before anything is removed: without a temporary folder the running copy cannot be
+  // deleted later, and it stays with the records that a later Uninstall needs.
+  bool temporaryFolderUsable = TemporaryFolderUsable();
+  MarkInstallationBegun();
+  setup.installed = false;
+  setup.openAvailable = false;
+  setup.installedThisRun = false;
   for (int allUsers = 0; allUsers <= 1; ++allUsers)
     if (LocateStartupFolder(allUsers)) DeleteGroupLink(PublicationTitle);
   DeleteOfferPerchVersion();
   RemoveProgramGroup();
-  RemoveInstalledFiles();
-  if (ComposeWorkPath(InstallRecordName)) DeletePath(setup.workPath);
+  bool allGone = RemoveInstalledFiles() && RemoveUninstallerCopy(temporaryFolderUsable);
   ResetWorkPath();
-  LoadCreatedFolder();
-  RemoveFolderChain();
-  // The script of a copy that still lies in the folder removes the created folders after exit.
-  if (setup.createdFolderLength != 0) WriteSettingsText(CreatedFolderKey, nullptr);
-  setup.partiallyInstalled = false;
-  setup.installed = false;
-  setup.bytesDone = 0;
-  UpdateProgress();
-  setup.openAvailable = false;
-  setup.installedThisRun = false;
-  SetControlText(2, "E&xit");
-  UpdateControlState();
-  FocusControl(2);
+  if (allGone) {
+    DeleteFolderRecord(BegunRecordName);
+    setup.createdFolderLength = ReadCreatedFolderLength();
+    // The script of a copy that still lies in the folder removes the created folders after exit.
+    if (!setup.selfDeletePending || setup.movedCopyPath[0] != '\0') RemoveFolderChain();
+    DeleteCreatedFolderRecord();
+    DeleteUninstallEntry();
+    setup.partiallyInstalled = false;
+    setup.bytesDone = 0;
+    UpdateProgress();
+  }
+  ReportSetupChange(KindUninstallEnded);
 }

@@ -85,7 +85,7 @@ TEST(UninstallEntry, WritesElevenValuesWithTheirTypesAndSizes) {
   const std::pair<const char*, DWORD> files[] = {{"kavriset.exe", 2000}, {"Kavri1.DAT", 1000}, {"Kavri0.DAT", 72},
                                                  {"Kavri.exe", 0},       {"KavriL.dat", 1},   {"KavriV.ini", 5000}};
   for (const auto& f : files) WriteFileOfSize(std::string(folder) + "\\" + f.first, f.second);
-  WriteUninstallEntry();
+  WriteUninstallEntry(0);
 
   struct Expected { const char* name; const char* text; };
   const Expected strings[] = {{"DisplayName", "Quorvel"},
@@ -124,9 +124,9 @@ TEST(UninstallEntry, WritesElevenValuesWithTheirTypesAndSizes) {
 TEST(UninstallEntry, RewriteReplacesValuesAndDeleteRemovesTheKey) {
   PrepareState();
   lstrcpyA(setup.folder, "C:\\old");
-  WriteUninstallEntry();
+  WriteUninstallEntry(0);
   lstrcpyA(setup.folder, "D:\\new place");
-  WriteUninstallEntry();
+  WriteUninstallEntry(0);
   RegistryValue value;
   ASSERT_TRUE(QueryValue(HKEY_LOCAL_MACHINE, KeyPath, "InstallLocation", &value));
   EXPECT_STREQ(reinterpret_cast<const char*>(value.data.data()), "D:\\new place");
@@ -140,7 +140,7 @@ TEST(UninstallEntry, RewriteReplacesValuesAndDeleteRemovesTheKey) {
 TEST(UninstallEntry, WithoutAKeyPathNothingIsWrittenUnderTheRoot) {
   PrepareState();
   setup.uninstallKeyPath[0] = '\0';
-  WriteUninstallEntry();
+  WriteUninstallEntry(0);
   RegistryValue value;
   EXPECT_FALSE(QueryValue(HKEY_LOCAL_MACHINE, "", "DisplayName", &value));
   EXPECT_FALSE(QueryValue(HKEY_LOCAL_MACHINE, "", "Publisher", &value));
@@ -165,7 +165,7 @@ TEST(UninstallEntry, ARefusedKeyWritesNothingAndReportsNothing) {
   lstrcpyA(setup.folder, "C:\\Program Files\\xan");
   lstrcpyA(setup.uninstallerPath, "C:\\Program Files\\xan\\kavriset.exe");
   MessageBoxAnswerer noBox(IDOK, 1500);
-  WriteUninstallEntry();
+  WriteUninstallEntry(0);
   EXPECT_FALSE(noBox.Wait()) << "unexpected message: " << noBox.text;
   HKEY key;
   EXPECT_NE(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, KeyPath, 0, KEY_QUERY_VALUE, &key));

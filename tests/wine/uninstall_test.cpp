@@ -61,7 +61,7 @@ void InstallByHand() {
   setup.installed = setup.partiallyInstalled = setup.openAvailable = setup.installedThisRun = true;
   setup.bytesDone = ProgressTotal;
   lstrcpyA(setup.uninstallerPath, In(Folder, "kavriset.exe").c_str());
-  WriteUninstallEntry();
+  WriteUninstallEntry(0);
   // What the installation noted when it made the folders and the group.
   WritePrivateProfileStringA("Installed", "CreatedFolder", "C:\\Pub Lish", "kavri.ini");
   WritePrivateProfileStringA("Installed", "CreatedGroup", (UsersPrograms() + "\\Statorix").c_str(), "kavri.ini");
