@@ -131,8 +131,12 @@ void StartInstall() {
   // Begun is written down before anything in the folder changes, so that whatever stops this run
   // leaves a partial installation that the next start offers to uninstall.
   if (!MarkInstallationBegun()) {
+    // Nothing in the folder changed; the folders just made are offered to Uninstall as after any
+    // failed step, and an installation that was complete stays so.
     ShowMessage(CreateText, setup.workPath, MB_OK);
     ResetWorkPath();
+    setup.partiallyInstalled = true;
+    StopInstallation();
     return;
   }
   setup.installed = false;

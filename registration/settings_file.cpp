@@ -41,10 +41,26 @@ void WriteSettingsText(const char* key, const char* text) {
   WriteProfileText(SettingsFileName, InstalledSection, key, text);
 }
 
-static bool RecordIsForThisFolder() {
-  char recordedFor[PathSize];
-  ReadSettingsText(CreatedForKey, recordedFor, sizeof recordedFor);
-  return IsSameFolder(recordedFor, setup.folder);
+// "CreatedFor" holds the created folder, "*" (which no path holds) and the installation folder it
+// was made for: a record whose two keys disagree, as after a hand edit of one of them, is ignored.
+static bool ComposeCreatedFor(char* text, const char* created) {
+  text[0] = '\0';
+  return AppendText(text, PathSize * 2, created) && AppendText(text, PathSize * 2, "*") &&
+         AppendText(text, PathSize * 2, setup.folder);
+}
+
+// The recorded highest created folder when the record was written for setup.folder; "" otherwise.
+static void ReadCreatedFolderOfThisFolder(char* created) {
+  char recorded[PathSize * 2], expected[PathSize * 2];
+  ReadSettingsText(CreatedFolderKey, created, PathSize);
+  ReadSettingsText(CreatedForKey, recorded, sizeof recorded);
+  bool same = created[0] != '\0' && ComposeCreatedFor(expected, created);
+  if (same) {
+    UpperCaseText(recorded);
+    UpperCaseText(expected);
+    same = strcmp(recorded, expected) == 0;
+  }
+  if (!same) created[0] = '\0';
 }
 
 void DeleteCreatedFolderRecord() {
@@ -52,24 +68,27 @@ void DeleteCreatedFolderRecord() {
   WriteSettingsText(CreatedFolderKey, nullptr);
 }
 
-// The folder it is for is written last: a run stopped in between leaves a record that names no
-// installation, which is ignored, never one that pairs a new folder with an old record.
+// The key that ties the record to its folder is written last: a run stopped in between leaves a
+// record that is ignored, never one that pairs a new folder with an old record.
 void RecordCreatedFolders() {
+  char created[PathSize] = "";
   if (setup.createdFolderLength == 0) {
-    if (!RecordIsForThisFolder()) DeleteCreatedFolderRecord();
+    ReadCreatedFolderOfThisFolder(created);
+    if (created[0] == '\0') DeleteCreatedFolderRecord();
     return;
   }
-  char created[PathSize] = "";
-  if (!AppendTextPart(created, sizeof created, setup.folder, setup.createdFolderLength)) return;
+  char createdFor[PathSize * 2];
+  if (!AppendTextPart(created, sizeof created, setup.folder, setup.createdFolderLength) ||
+      !ComposeCreatedFor(createdFor, created))
+    return;
   WriteSettingsText(CreatedForKey, nullptr);
   WriteSettingsText(CreatedFolderKey, created);
-  WriteSettingsText(CreatedForKey, setup.folder);
+  WriteSettingsText(CreatedForKey, createdFor);
 }
 
 uint16_t ReadCreatedFolderLength() {
-  if (!RecordIsForThisFolder()) return 0;
   char created[PathSize];
-  ReadSettingsText(CreatedFolderKey, created, sizeof created);
+  ReadCreatedFolderOfThisFolder(created);
   size_t length = strlen(created);
   // A drive root is never the installation's to remove.
   if (length <= setup.rootPrefixLength || !FolderLiesWithin(setup.folder, created)) return 0;

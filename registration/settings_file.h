@@ -18,7 +18,7 @@ extern const char* const CreatedFolderKey;  // "CreatedFolder"
 extern const char* const CreatedGroupKey;   // "CreatedGroup"
 
 // The created-folder record also names the installation folder it was written for ("CreatedFor"),
-// so that a record left by another installation, or a stale one, is never used.
+// so that a record left by another installation, a stale one or one edited by hand is never used.
 // At install start: records the folders this run made; when it made none, keeps a record written
 // for this very folder and drops any other.
 void RecordCreatedFolders();

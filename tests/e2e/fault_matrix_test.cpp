@@ -54,14 +54,16 @@ bool IsOwnChange(const std::string& line, const std::string& folder, const std::
 
 // The files an installation writes, and their sizes after each step of the step machine: one
 // step per 8192-byte chunk copied, expanded or read back (each ends with a short chunk, possibly
-// empty), one for each row that is not a file, one for the completion. The viewer is expanded
-// into "Kavri.ex_", which its last copy step creates and its last expansion step renames.
+// empty), one for each row that is not a file, one for the completion. The uninstaller copy is
+// written as "kavriset.ex_", which its last copy step renames; the viewer is expanded into
+// "Kavri.ex_", which its last copy step creates and its last expansion step renames.
 struct FileSizes {
-  int64_t copy = -1, kavri1 = -1, kavri0 = -1, viewer = -1, expanding = -1, marker = -1;
+  int64_t copy = -1, kavri1 = -1, kavri0 = -1, viewer = -1, expanding = -1, marker = -1, copying = -1;
   int phase = 0;  // which file's copy, expansion or read-back (or which row) the step belongs to; not compared
   bool operator==(const FileSizes& other) const {
     return copy == other.copy && kavri1 == other.kavri1 && kavri0 == other.kavri0 &&
-           viewer == other.viewer && expanding == other.expanding && (marker < 0) == (other.marker < 0);
+           viewer == other.viewer && expanding == other.expanding && copying == other.copying &&
+           (marker < 0) == (other.marker < 0);
   }
 };
 
@@ -85,7 +87,10 @@ std::vector<FileSizes> StepStates() {
     chunkSteps(size, [&](FileSizes& next, int64_t done, bool) { next.*field = done; });
   };
   auto verifyFile = [&](uint32_t size) { chunkSteps(size, [](FileSizes&, int64_t, bool) {}); };
-  copyFile(&FileSizes::copy, Payload().copySize);
+  chunkSteps(Payload().copySize, [](FileSizes& next, int64_t done, bool last) {
+    next.copying = last ? -1 : done;
+    if (last) next.copy = done;
+  });
   rowStep();  // the row of the reader's later file
   copyFile(&FileSizes::kavri1, PayloadSizeKavri1);
   verifyFile(PayloadSizeKavri1);
@@ -124,6 +129,7 @@ std::vector<int> PhaseEdgeSteps() {
 FileSizes ObservedSizes(const std::string& folder) {
   FileSizes seen;
   seen.copy = FileSize(InFolder(folder, "kavriset.exe"));
+  seen.copying = FileSize(InFolder(folder, "kavriset.ex_"));
   seen.kavri1 = FileSize(InFolder(folder, "Kavri1.DAT"));
   seen.kavri0 = FileSize(InFolder(folder, "Kavri0.DAT"));
   seen.viewer = FileSize(InFolder(folder, "Kavri.exe"));
@@ -393,7 +399,7 @@ TEST_F(FaultMatrix, AFolderOnADriveThatDoesNotExist) {
   TakeBaseline();
   Start();
   TypeText(setup, IDC_FOLDER, "Q:\\Books");
-  ExpectInstallMessage(CreateText, "Q:\\Books\\kavriset.exe");
+  ExpectInstallMessage(CreateText, "Q:\\Books\\KavriB.dat");
   ExpectStoppedAndFocused();
   ExitSetup(setup);
   ExpectOnlyOwnChanges("Q:\\Books");
@@ -404,7 +410,7 @@ TEST_F(FaultMatrix, AFileOfTheFoldersNameThenInstallOnceItIsGone) {
   TakeBaseline();
   Start();
   TypeText(setup, IDC_FOLDER, "C:\\Books");
-  ExpectInstallMessage(CreateText, "C:\\Books\\kavriset.exe");
+  ExpectInstallMessage(CreateText, "C:\\Books\\KavriB.dat");
   ExpectStoppedAndFocused();
   EXPECT_EQ(FileSize("C:\\Books"), 33) << "the file in the way was touched";
   ExpectOnlyOwnChanges("C:\\Books");

@@ -84,7 +84,7 @@ TEST_F(Faults, AFolderThatCannotBeCreated) {
   ASSERT_TRUE(WriteWholeFile("C:\\Blocked", "a file where a directory should be"));
   Start();
   TypeText(setup, IDC_FOLDER, "C:\\Blocked\\Books");
-  ExpectInstallMessage("Unable to create this file", "C:\\Blocked\\Books\\kavriset.exe");
+  ExpectInstallMessage("Unable to create this file", "C:\\Blocked\\Books\\KavriB.dat");
   ExpectStoppedAndUsable();
 }
 

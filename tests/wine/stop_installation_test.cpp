@@ -17,10 +17,12 @@ class StopInstallation : public testing::Test {
     window = CreateWindowA("STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(nullptr, window);
     dialogWindow = window;
+    SetDialogWindow(window);
     setup.installing = true;
   }
   void TearDown() override {
     dialogWindow = nullptr;
+    SetDialogWindow(nullptr);
     if (window) DestroyWindow(window);
   }
   HWND window = nullptr;
