@@ -641,6 +641,82 @@ INSTANTIATE_TEST_SUITE_P(Steps, FaultMatrixExit, testing::ValuesIn(PhaseEdgeStep
                            return "Step" + std::to_string(info.param);
                          });
 
+// ---- the process killed -------------------------------------------------------------------
+
+// The first step of every phase: the steps inside one differ only in how many chunks are done.
+std::vector<int> PhaseFirstSteps() {
+  const std::vector<FileSizes> states = StepStates();
+  std::vector<int> steps;
+  for (int step = 0; step + 2 < static_cast<int>(states.size()); ++step)
+    if (step == 0 || states[step].phase != states[step + 1].phase) steps.push_back(step);
+  return steps;
+}
+
+class FaultMatrixKill : public FaultMatrix, public testing::WithParamInterface<int> {};
+
+// Killed as a crash or a power cut would end it, held before the step after `step`: the next start
+// shows a partial installation whose Uninstall leaves nothing but kavri.ini.
+TEST_P(FaultMatrixKill, TheNextStartShowsAPartialInstallationThatUninstallsClean) {
+  const int step = GetParam();
+  TakeBaseline();
+  Start();
+  const std::string& folder = DefaultInstallFolder;
+  auto reached = [&] { return DirectoryExists(folder) && StepsShown(folder).second >= step; };
+  ASSERT_TRUE(HoldInstallationWhen(setup, reached, [&] { TerminateProcess(setup.process, 9); }))
+      << "never saw step " << step;
+  ASSERT_TRUE(WaitForExit(setup, ShortWaitMs, nullptr));
+  EndSetup(setup);
+
+  Start();
+  EXPECT_EQ(ControlText(setup, IDC_STATUS), "Partially Installed");
+  EXPECT_EQ(ControlText(setup, IDC_EXIT_OPEN), "E&xit");
+  EXPECT_TRUE(ControlEnabled(setup, IDC_UNINSTALL));
+  EXPECT_FALSE(ControlEnabled(setup, IDC_FOLDER));
+  UninstallCompletely();
+  ExitSetup(setup);
+  std::vector<std::string> left = Differences(before, SnapshotMachine());
+  EXPECT_EQ(left, std::vector<std::string>{"+ C:\\windows\\kavri.ini"}) << testing::PrintToString(left);
+}
+
+INSTANTIATE_TEST_SUITE_P(Steps, FaultMatrixKill, testing::ValuesIn(PhaseFirstSteps()),
+                         [](const testing::TestParamInfo<int>& info) {
+                           return "Step" + std::to_string(info.param);
+                         });
+
+// Install and Exit pressed while the installer is held just before its completion: the completion
+// runs whole, then the presses meet the installed state. Install is no second installation and
+// Exit ends the dialog without starting the viewer.
+TEST_F(FaultMatrix, PressesDuringTheCompletionAreHandledAfterIt) {
+  TakeBaseline();
+  Start();
+  const std::vector<FileSizes> states = StepStates();
+  const int total = static_cast<int>(states.size()) - 1;
+  int expanded = 0;  // the step that renames the expanded viewer; from it on only reads follow
+  while (states[expanded].viewer != PayloadExpandedSizeViewer) ++expanded;
+  int holdsSinceExpanded = 0;
+  auto beforeCompletion = [&] {
+    if (StepsShown(DefaultInstallFolder).first == expanded) ++holdsSinceExpanded;
+    return holdsSinceExpanded == total - expanded;
+  };
+  ASSERT_TRUE(HoldInstallationWhen(setup, beforeCompletion, [&] {
+    PostMessageA(GetDlgItem(setup.dialog, IDOK), BM_CLICK, 0, 0);
+    PostMessageA(GetDlgItem(setup.dialog, IDCANCEL), BM_CLICK, 0, 0);
+  }));
+  DWORD code = STILL_ACTIVE;
+  ASSERT_TRUE(WaitForExit(setup, ShortWaitMs, &code)) << "Exit did not end the dialog";
+  EXPECT_EQ(code, 0u);
+  EXPECT_EQ(FindWindowA(nullptr, "Quorvel"), nullptr) << "Exit started the viewer";
+  EndSetup(setup);
+  ExpectInstalledFiles(DefaultInstallFolder);
+  ExpectRegistration(DefaultInstallFolder);
+  Start();
+  EXPECT_EQ(ControlText(setup, IDC_STATUS), "Installed");
+  EXPECT_EQ(ControlText(setup, IDC_EXIT_OPEN), "&Open");
+  CloseDialogWindow(setup);
+  ASSERT_TRUE(WaitForExit(setup, ShortWaitMs, nullptr));
+  ExpectOnlyOwnChanges(DefaultInstallFolder);
+}
+
 // ---- two instances --------------------------------------------------------------------------
 
 TEST_F(FaultMatrix, TwoInstancesStartedTogetherShowOneDialog) {
