@@ -420,7 +420,8 @@ TEST_P(UninstallRecords, RemoveOnlyWhatThisInstallationMade) {
   InstallAndStartTheCopy(c.folder);
   if (c.between) ASSERT_NO_FATAL_FAILURE(c.between());
   std::string uninstalled = c.uninstallFolder ? c.uninstallFolder : c.folder;
-  if (c.uninstallFolder) Restart(InFolder(uninstalled, "kavriset.exe"));
+  // Started again, so that what `between` changed (the environment, too) is what it starts with.
+  if (c.between || c.uninstallFolder) Restart(InFolder(uninstalled, "kavriset.exe"));
   if (c.refused) {
     RunUninstallExpectingFileNotDeleted(InFolder(uninstalled, c.refused));
     EXPECT_TRUE(RegistryKeyExists(HKEY_LOCAL_MACHINE, UninstallKey));
@@ -465,7 +466,9 @@ TEST_F(Uninstall, TwoInstallationsTheOtherKeepsItsEntry) {
   Restart(InFolder("C:\\One\\xan", "kavriset.exe"));
   RunUninstall();
   ExitWithoutMessage();
-  ExpectTheCopyGone("C:\\One\\xan", "C:\\One");
+  // kavri.ini, and with it the record of the folders C:\One\xan made, was lost: they stay.
+  ExpectTheCopyGone("C:\\One\\xan", "");
+  EXPECT_TRUE(DirectoryExists("C:\\One\\xan"));
   ExpectInstalledFiles(DefaultInstallFolder);
   ExpectRegistration(DefaultInstallFolder);
 }
