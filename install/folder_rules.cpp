@@ -1,6 +1,6 @@
-// The install folder rules: the default folder, one kind of separator, the canonical root from the
-// platform's parser, the 195-byte limit cut at a character boundary, the working path with its
-// prefix lengths; the directory chain made at install start; the Browse button's folder browser.
+// The install folder rules: the default folder, the canonical root from the platform's parser and
+// the canonical parts after it, the 195-byte limit cut at a character boundary, the working path
+// with its prefix lengths; the directory chain made at install start; the Browse button's folder browser.
 #include "install/folder_rules.h"
 #include <cstring>
 #include "install/setup_state.h"
@@ -8,6 +8,69 @@
 
 static const char* StepWith(CharacterStep step, const char* text) {
   return step ? step(text) : NextCharacter(text);
+}
+
+// One character on, at least one byte; never called on the terminator.
+static char* StepOver(char* text, CharacterStep step) {
+  const char* next = StepWith(step, text);
+  return next > text ? const_cast<char*>(next) : text + 1;
+}
+
+static bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+// Where the last part of the canonical text [text, end) starts.
+static char* LastPartStart(char* text, char* end, CharacterStep step) {
+  char* start = text;
+  for (char* character = text; character < end; character = StepOver(character, step))
+    if (*character == '\\') start = character + 1;
+  return start;
+}
+
+// Every later comparison (the created folder on record, a shortcut's resolved target, the chain
+// that Uninstall climbs) is of text, so only one spelling of a folder may ever reach them.
+bool CanonicaliseFolderRest(char* rest, CharacterStep step) {
+  // The written text never outruns the read one, so the rewrite can share the buffer.
+  char* out = rest;
+  char* in = rest;
+  for (;;) {
+    while (IsSeparator(*in)) ++in;
+    if (*in == '\0') break;
+    if (out != rest) *out++ = '\\';
+    char* part = out;
+    char* kept = out;  // after the last character that is neither a dot nor a space
+    while (*in != '\0' && !IsSeparator(*in)) {
+      char* next = StepOver(in, step);
+      bool dotOrSpace = next - in == 1 && (*in == '.' || *in == ' ');
+      while (in < next) *out++ = *in++;
+      if (!dotOrSpace) kept = out;
+    }
+    bool dot = out - part == 1 && part[0] == '.';
+    bool dotDot = out - part == 2 && part[0] == '.' && part[1] == '.';
+    if (dot || dotDot) {
+      out = part == rest ? rest : part - 1;
+      if (dotDot && out != rest) {
+        char* previous = LastPartStart(rest, out, step);
+        out = previous == rest ? rest : previous - 1;
+      }
+      continue;
+    }
+    if (kept == part) return false;
+    out = kept;
+  }
+  *out = '\0';
+  return true;
+}
+
+// A cut canonical text may end in a part's dots or spaces, or in a part of nothing else; both go,
+// the latter with its separator, as canonicalisation would have taken them.
+static void TrimCutRest(char* rest) {
+  char* kept = rest;
+  for (char* character = rest; *character;) {
+    char* next = StepOver(character, nullptr);
+    if (next - character != 1 || (*character != '.' && *character != ' ' && *character != '\\')) kept = next;
+    character = next;
+  }
+  *kept = '\0';
 }
 
 int FindSeparator(int count, const char* text, char character, CharacterStep step) {
@@ -47,8 +110,8 @@ static unsigned FittingRestLength(const char* rest, unsigned rootLength, bool* c
   return static_cast<unsigned>(character - rest);
 }
 
-// Unifies the separators after the root and drops one trailing backslash, stepping by characters
-// so that the trail byte of a double-byte character is never taken for a separator.
+// A refused folder keeps its parts as typed: only its separators are unified and one trailing
+// backslash dropped, stepping by characters so that a trail byte is never taken for a separator.
 static void TidyRest(char* rest) {
   char* last = nullptr;
   for (char* character = rest; *character;) {
@@ -65,7 +128,15 @@ bool NormaliseFolder() {
   if (setup.folder[0] == '\0') CopyText(setup.folder, DefaultFolder);
   CopyText(setup.workPath, setup.folder);
   unsigned typedRoot = ScanTypedRoot(setup.workPath);
+  // Rewritten in the copy, so that a refused folder is shown as it was typed.
+  if (!CanonicaliseFolderRest(setup.workPath + typedRoot)) {
+    accepted = false;
+    CopyText(setup.workPath, setup.folder);
+    ScanTypedRoot(setup.workPath);
+  }
+  CopyText(setup.folder, setup.workPath);
   unsigned rootLength = typedRoot;
+  bool parsed = false;
 
   // The probe lives in the chunk scratch area: the typed root and one letter to qualify.
   char* probe = reinterpret_cast<char*>(setup.chunk);
@@ -81,8 +152,11 @@ bool NormaliseFolder() {
     unsigned restLength = FittingRestLength(rest, rootLength, &cut);
     if (cut) {
       setup.folder[typedRoot + restLength] = '\0';
+      TrimCutRest(setup.folder + typedRoot);
+      restLength = static_cast<unsigned>(strlen(rest));
       accepted = false;
     }
+    parsed = true;
     qualified[rootLength] = '\0';
     ConvertOemToAnsi(qualified, setup.workPath, PathSize);
     AppendTextPart(setup.workPath, PathSize, rest, restLength);
@@ -90,6 +164,14 @@ bool NormaliseFolder() {
 
   bool restPresent = setup.workPath[rootLength] != '\0';
   TidyRest(setup.workPath + rootLength);
+  // A folder that comes to its base directory itself ("C:", "Books\.." typed) is named as that
+  // directory would be typed, without the trailing backslash, so that normalising it again gives
+  // the same text; the whole of it is then the part that already exists.
+  if (parsed && !restPresent && rootLength > 3 && setup.workPath[rootLength - 1] == '\\') {
+    setup.workPath[--rootLength] = '\0';
+    setup.rootPrefixLength = static_cast<uint16_t>(rootLength);
+    restPresent = true;
+  }
   CopyText(setup.folder, setup.workPath);
   if (restPresent) AppendText(setup.workPath, "\\");
   setup.folderPrefixLength = static_cast<uint16_t>(strlen(setup.workPath));

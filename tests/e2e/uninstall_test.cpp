@@ -486,4 +486,61 @@ TEST_F(Uninstall, DISABLED_WithTheTemporaryFolderOnAnotherVolume) {
   ExpectTheCopyGone(DefaultInstallFolder, DefaultInstallFolder);
 }
 
+// ---- Folders typed in another spelling: ".", ".." and trailing dots are resolved before anything
+// is made, recorded or compared, so the installation lies in the one canonical folder and
+// Uninstall, from the full installer or from the copy as the uninstall entry starts it, takes away
+// exactly what the installation made.
+struct SpellingCase {
+  const char* name;
+  const char* typed;
+  const char* folder;  // where the installation goes
+  bool fromTheCopy;
+};
+
+class UninstallTypedSpelling : public Uninstall, public testing::WithParamInterface<SpellingCase> {};
+
+TEST_P(UninstallTypedSpelling, InstallsIntoTheCanonicalFolderAndLeavesNoTrace) {
+  const SpellingCase& c = GetParam();
+  // Baseline after one plain run, as in the no-trace case above.
+  CloseDialogWindow(setup);
+  ASSERT_TRUE(WaitForExit(setup, ShortWaitMs, nullptr));
+  EndSetup(setup);
+  std::vector<std::string> before = SnapshotMachine();
+
+  ASSERT_TRUE(StartSetup(setup, DownloadedSetup));
+  ASSERT_TRUE(InstallInto(setup, c.typed));
+  EXPECT_EQ(ControlText(setup, IDC_FOLDER), c.folder);
+  ExpectInstalledFiles(c.folder);
+  ExpectRegistration(c.folder);
+  if (c.fromTheCopy) {
+    std::string command;
+    ASSERT_TRUE(ReadRegistryString(HKEY_LOCAL_MACHINE, UninstallKey, "UninstallString", command));
+    ASSERT_GT(command.size(), 2u);
+    CloseDialogWindow(setup);
+    ASSERT_TRUE(WaitForExit(setup, ShortWaitMs, nullptr));
+    EndSetup(setup);
+    ASSERT_TRUE(StartSetup(setup, command.substr(1, command.size() - 2)));
+    ASSERT_EQ(ControlText(setup, IDC_STATUS), "Installed");
+  }
+  RunUninstall();
+  ExitWithoutMessage();
+  EXPECT_TRUE(WaitUntil([&] { return !DirectoryExists(c.folder) && TempScripts().empty(); }, SelfDeleteWaitMs, 100));
+
+  std::vector<std::string> left = Differences(before, SnapshotMachine());
+  std::vector<std::string> expected = {"+ C:\\windows\\kavri.ini"};
+  EXPECT_EQ(left, expected) << testing::PrintToString(left);
+}
+
+// C:\users\Public\Documents was there before, empty: it stays.
+INSTANTIATE_TEST_SUITE_P(
+    Spellings, UninstallTypedSpelling,
+    testing::Values(SpellingCase{"ParentPartFromTheCopy", "C:\\Made\\..\\users\\Public\\Documents\\xan",
+                                 "C:\\users\\Public\\Documents\\xan", true},
+                    SpellingCase{"ParentPart", "C:\\Made\\..\\users\\Public\\Documents\\xan",
+                                 "C:\\users\\Public\\Documents\\xan", false},
+                    SpellingCase{"DotPart", "C:\\New\\.\\xan", "C:\\New\\xan", false},
+                    SpellingCase{"TrailingDot", "C:\\New\\xan.", "C:\\New\\xan", false}),
+    [](const testing::TestParamInfo<SpellingCase>& info) { return info.param.name; });
+// ---- end of the typed spellings
+
 }  // namespace

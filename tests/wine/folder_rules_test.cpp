@@ -42,9 +42,20 @@ TEST_F(FolderRules, NormalisesTypedFoldersAgainstTheCurrentDirectory) {
       {"C:\\", "C:\\", "C:\\", 3},
       {"C:Books", "C:\\Work\\Books", "C:\\Work\\Books\\", 8},
       {"C:\\\\\\x", "C:\\x", "C:\\x\\", 3},                      // a typed root of five
-      {"C:\\a\\\\", "C:\\a\\", "C:\\a\\\\", 3},                  // one of two trailing backslashes goes
+      {"C:\\a\\\\", "C:\\a", "C:\\a\\", 3},                         // both trailing backslashes go
       {"Books/Old/", "C:\\Work\\Books\\Old", "C:\\Work\\Books\\Old\\", 8},
-      {"C:/Deep//Folder", "C:\\Deep\\\\Folder", "C:\\Deep\\\\Folder\\", 3},
+      {"C:/Deep//Folder", "C:\\Deep\\Folder", "C:\\Deep\\Folder\\", 3},
+      // One spelling of each folder: what Windows would make of the parts is done here.
+      {"C:\\Made\\..\\users\\xan", "C:\\users\\xan", "C:\\users\\xan\\", 3},
+      {"C:\\New\\.\\xan", "C:\\New\\xan", "C:\\New\\xan\\", 3},
+      {"C:\\New\\xan.", "C:\\New\\xan", "C:\\New\\xan\\", 3},
+      {"C:\\New. \\xan . .", "C:\\New\\xan", "C:\\New\\xan\\", 3},  // every part, not only the last
+      {"C:\\a..b\\.x\\ y", "C:\\a..b\\.x\\ y", "C:\\a..b\\.x\\ y\\", 3},     // inner and leading ones stay
+      {"C:\\..\\..\\x", "C:\\x", "C:\\x\\", 3},                   // never above the root
+      {"Books\\..\\..\\x", "C:\\Work\\x", "C:\\Work\\x\\", 8},     // nor above the current directory
+      {"C:\\x\\..", "C:\\", "C:\\", 3},                             // back to a bare root
+      {"Books\\..", "C:\\Work", "C:\\Work\\", 7},                    // the current directory itself
+      {"C:", "C:\\Work", "C:\\Work\\", 7},
   };
   for (const FolderRow& row : rows) {
     SCOPED_TRACE(row.typed);
@@ -53,6 +64,20 @@ TEST_F(FolderRules, NormalisesTypedFoldersAgainstTheCurrentDirectory) {
     EXPECT_STREQ(row.workPath, setup.workPath);
     EXPECT_EQ(strlen(row.workPath), setup.folderPrefixLength);
     EXPECT_EQ(row.rootPrefixLength, setup.rootPrefixLength);
+    // Normalising the result again changes nothing.
+    EXPECT_TRUE(Normalise(row.folder));
+    EXPECT_STREQ(row.folder, setup.folder);
+    EXPECT_STREQ(row.workPath, setup.workPath);
+  }
+}
+
+// What Windows makes of a part of dots and spaces other than "." and ".." is not clear: such a
+// folder is refused, and the field keeps what was typed so that it can be put right.
+TEST_F(FolderRules, PartsOfDotsAndSpacesOnlyAreRefused) {
+  for (const char* typed : {"C:\\a\\...\\b", "C:\\a\\. .\\b", "C:\\a\\ \\b", "C:\\a\\.. ", "C:\\...", "C:\\a\\. "}) {
+    SCOPED_TRACE(typed);
+    EXPECT_FALSE(Normalise(typed));
+    EXPECT_STREQ(typed, setup.folder);
   }
 }
 
@@ -85,6 +110,17 @@ TEST_F(FolderRules, FolderOf195CharactersIsAcceptedAnd196IsCutAtTheLimit) {
   // A relative folder counts the resolved root "C:\Work\" (8 bytes) against the limit.
   EXPECT_FALSE(Normalise(std::string(190, 'c')));
   EXPECT_EQ("C:\\Work\\" + std::string(187, 'c'), setup.folder);
+
+  // The limit counts the canonical text: 197 once "\\" is rebuilt, 195 once the "." part has gone.
+  EXPECT_TRUE(Normalise("\\" + std::string(192, 'a') + "\\."));
+  EXPECT_EQ(exact, setup.folder);
+
+  // A cut (197 rebuilt, as above) leaves no trailing dot or space, nor a part of dots alone.
+  EXPECT_FALSE(Normalise("\\" + std::string(189, 'd') + "\\x. y"));
+  EXPECT_EQ("C:\\" + std::string(189, 'd') + "\\x", setup.folder);
+  EXPECT_FALSE(Normalise("\\" + std::string(190, 'e') + "\\..y"));
+  EXPECT_EQ("C:\\" + std::string(190, 'e'), setup.folder);
+  EXPECT_EQ("C:\\" + std::string(190, 'e') + "\\", setup.workPath);
 }
 
 TEST_F(FolderRules, ChainCreatesEveryLevelBelowTheRoot) {
@@ -128,6 +164,23 @@ TEST(FindSeparator, WalksWholeCharactersUpToTheCount) {
   EXPECT_EQ(5, FindSeparator(5, "ab", '\\', TwoByteStep));             // the terminator does not stop it
 }
 
+// The pure rewrite with a stepper of its own, so that double-byte cases run in any code page.
+TEST(CanonicaliseFolderRest, StepsOverTrailBytes) {
+  const std::pair<const char*, const char*> rows[] = {
+      {"a\\.\\b", "a\\b"},
+      {"\x95\\\\b", "\x95\\\\b"},       // one separator after the trail byte, not two
+      {"x\\\x95\\", "x\\\x95\\"},         // no trailing separator to drop
+      {"\x95\\.", "\x95\\"},               // the dot trails the character, it is no part
+      {"x\\\x95\\..\\y", "x\\\x95\\\\y"},  // nor is ".." after it a climb
+  };
+  for (const auto& [typed, canonical] : rows) {
+    char text[MAX_PATH] = {};
+    CopyText(text, typed);
+    EXPECT_TRUE(CanonicaliseFolderRest(text, TwoByteStep)) << typed;
+    EXPECT_STREQ(canonical, text) << typed;
+  }
+}
+
 // Run by the separate ctest entry that starts the tests with LC_ALL=ja_JP.UTF-8; skipped elsewhere.
 class CodePage932 : public FolderRules {
  protected:
@@ -144,6 +197,12 @@ class CodePage932 : public FolderRules {
 TEST_F(CodePage932, SeparatorWalkStepsOverTrailBytes) {
   EXPECT_EQ(3, FindSeparator(4, "\x95\\a\\", '\\'));
   EXPECT_EQ(3, FindSeparator(2, "a\x95\\b", '\\'));
+}
+
+// The dot after 0x95 0x5C trails that character's part: it is dropped, and is no part of its own.
+TEST_F(CodePage932, CanonicalPartsEndAtWholeCharacters) {
+  EXPECT_TRUE(Normalise("C:\\a\\\x95\\.\\b"));
+  EXPECT_STREQ("C:\\a\\\x95\\\\b", setup.folder);
 }
 
 TEST_F(CodePage932, CutAt195DropsADoubleByteCharacterWhole) {
