@@ -143,8 +143,8 @@ bool MakeGroupItemPath(const char* name, const char* extension) {
   return widened;
 }
 
-bool CreateShortcut(const char* name, const char* target, uint16_t iconIndex) {
-  if (!MakeGroupItemPath(name, ".lnk")) return false;
+LinkSaveOutcome CreateShortcut(const char* name, const char* target, uint16_t iconIndex) {
+  if (!MakeGroupItemPath(name, ".lnk")) return LinkNotSaved;
   return SaveShellLink(groups.wideItemPath, target, iconIndex);
 }
 
@@ -172,9 +172,12 @@ bool ResolveShortcut(char* target) {
 
 // Shortcuts go into the all-users group when the common Programs folder was found at start; when
 // the first one cannot be made there, the whole group is made again under the user's own folder.
+// A save that outlives its bound ends the group's attempts: the shell it waits on would hold the
+// next one as long.
 void CreateProgramGroup() {
   if (setup.groupName[0] == '\0' || !GroupNameStaysInside(setup.groupName)) return;
   uint16_t failures = 0;
+  bool shellHung = false;
   setup.allUsers = groups.commonProgramsFound;
   bool commonAttempt = groups.commonProgramsFound != 0;
   LocateProgramsFolder(setup.allUsers);
@@ -183,11 +186,11 @@ void CreateProgramGroup() {
     bool made = CreateGroupFolder();
     bool fallBack = false;
     for (const PayloadEntry* entry = PayloadManifest; entry != ManifestEnd() && !fallBack; ++entry) {
-      if (entry->kind == KindShortcut) {
-        if (!CreateShortcut(entry->name, setup.workPath, 0)) {
-          if (commonAttempt) fallBack = true;
-          else ++failures;
-        }
+      if (entry->kind == KindShortcut && !shellHung) {
+        LinkSaveOutcome outcome = CreateShortcut(entry->name, setup.workPath, 0);
+        shellHung = outcome == LinkSaveTimedOut;
+        if (outcome == LinkNotSaved && commonAttempt) fallBack = true;
+        else if (outcome != LinkSaved) ++failures;
         commonAttempt = false;
       }
       ComposeWorkPath(entry->name);
