@@ -68,7 +68,7 @@ void WriteProfileText(const char* file, const char* section, const char* key, co
 // Shell folders and shell links.
 uint16_t SpecialFolderPath(int csidl, char* buffer);  // length, 0 when the shell has none
 enum LinkSaveOutcome { LinkSaved, LinkNotSaved, LinkSaveTimedOut };
-LinkSaveOutcome SaveShellLink(const wchar_t* linkPath, const char* target, int iconIndex);
+LinkSaveOutcome SaveShellLink(const char* linkPath, const char* target, int iconIndex);
 bool LoadShellLinkTarget(const wchar_t* linkPath, char* target, WIN32_FIND_DATAA* targetData);
 bool WidenText(const char* text, wchar_t* wide, unsigned units);
 

@@ -92,13 +92,13 @@ static DWORD WINAPI RunLinkSave(void*) {
 // user takes the installer for hung: the shortcut counts as failed and the installation completes.
 constexpr uint32_t LinkSaveBoundMs = 30000;
 
-LinkSaveOutcome SaveShellLink(const wchar_t* linkPath, const char* target, int iconIndex) {
+LinkSaveOutcome SaveShellLink(const char* linkPath, const char* target, int iconIndex) {
   if (linkSave.holders != 0) return LinkSaveTimedOut;
-  unsigned units = 0;
-  while ((linkSave.linkPath[units] = linkPath[units]) != L'\0')
-    if (++units == MAX_PATH) return LinkNotSaved;
-  if (!CopyText(linkSave.target, target)) return LinkNotSaved;
-  linkSave.order = {linkSave.linkPath, linkSave.target, nullptr, nullptr, iconIndex, false};
+  if (!WidenText(linkPath, linkSave.linkPath, MAX_PATH) || !CopyText(linkSave.target, target)) return LinkNotSaved;
+  linkSave.order.linkPath = linkSave.linkPath;
+  linkSave.order.target = linkSave.target;
+  linkSave.order.iconIndex = iconIndex;
+  linkSave.order.done = false;
   linkSave.holders = 2;
   WorkOutcome work = RunWhileAnswering(RunLinkSave, nullptr, LinkSaveBoundMs);
   InterlockedDecrement(&linkSave.holders);

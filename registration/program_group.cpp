@@ -144,8 +144,10 @@ bool MakeGroupItemPath(const char* name, const char* extension) {
 }
 
 LinkSaveOutcome CreateShortcut(const char* name, const char* target, uint16_t iconIndex) {
-  if (!MakeGroupItemPath(name, ".lnk")) return LinkNotSaved;
-  return SaveShellLink(groups.wideItemPath, target, iconIndex);
+  if (!AppendToGroupPath(name, ".lnk")) return LinkNotSaved;
+  LinkSaveOutcome outcome = SaveShellLink(groups.groupPath, target, iconIndex);
+  CutGroupPath();
+  return outcome;
 }
 
 bool FindGroupLinks() {
