@@ -67,6 +67,8 @@ void WriteProfileText(const char* file, const char* section, const char* key, co
 
 // Shell folders and shell links.
 uint16_t SpecialFolderPath(int csidl, char* buffer);  // length, 0 when the shell has none
+// Saves on a thread of its own, waiting at most 30 s; LinkSaveTimedOut also when a save that
+// timed out earlier has not ended yet.
 enum LinkSaveOutcome { LinkSaved, LinkNotSaved, LinkSaveTimedOut };
 LinkSaveOutcome SaveShellLink(const char* linkPath, const char* target, int iconIndex);
 bool LoadShellLinkTarget(const wchar_t* linkPath, char* target, WIN32_FIND_DATAA* targetData);
