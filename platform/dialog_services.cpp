@@ -72,17 +72,24 @@ void DrainMessages(unsigned first, unsigned last) {
 
 // Work that may hold the thread for a long time runs on a thread of its own, while this one
 // answers messages sent to the dialog and paints it. Input and posted messages wait until the
-// work is done, so that nothing the user does runs in the middle of it. False when no thread could
-// be started; the work did not run then.
-bool RunWhileAnswering(LPTHREAD_START_ROUTINE work, void* context) {
+// work is done or its bound has passed, so that nothing the user does runs in the middle of it.
+// Work still running at the bound is left to end by itself: it must own what it touches.
+WorkOutcome RunWhileAnswering(LPTHREAD_START_ROUTINE work, void* context, uint32_t boundMs) {
   DWORD threadId;  // Windows 95 fails CreateThread without somewhere to put the id
   HANDLE thread = CreateThread(nullptr, 0, work, context, 0, &threadId);
-  if (!thread) return false;
+  if (!thread) return WorkNotStarted;
+  DWORD start = GetTickCount();
+  DWORD woken;
   // A question already waiting would not end the wait: it is answered before the first one.
-  do DrainMessages(WM_PAINT, WM_PAINT);
-  while (MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_SENDMESSAGE | QS_PAINT) == WAIT_OBJECT_0 + 1);
+  do {
+    DrainMessages(WM_PAINT, WM_PAINT);
+    DWORD waited = GetTickCount() - start;
+    woken = waited < boundMs ? MsgWaitForMultipleObjects(1, &thread, FALSE, boundMs - waited,
+                                                         QS_SENDMESSAGE | QS_PAINT)
+                             : WAIT_TIMEOUT;
+  } while (woken == WAIT_OBJECT_0 + 1);
   CloseHandle(thread);
-  return true;
+  return woken == WAIT_OBJECT_0 ? WorkFinished : WorkTimedOut;
 }
 
 void ShowArrowCursor() { SetCursor(LoadCursorA(nullptr, IDC_ARROW)); }

@@ -74,7 +74,10 @@ void WriteProfileText(const char* file, const char* section, const char* key, co
 
 // Shell folders and shell links.
 uint16_t SpecialFolderPath(int csidl, char* buffer);  // length, 0 when the shell has none
-bool SaveShellLink(const wchar_t* linkPath, const char* target, int iconIndex);
+// Saves on a thread of its own, waiting at most 30 s; LinkSaveTimedOut also when a save that
+// timed out earlier has not ended yet.
+enum LinkSaveOutcome { LinkSaved, LinkNotSaved, LinkSaveTimedOut };
+LinkSaveOutcome SaveShellLink(const char* linkPath, const char* target, int iconIndex);
 bool LoadShellLinkTarget(const wchar_t* linkPath, char* target, WIN32_FIND_DATAA* targetData);
 bool WidenText(const char* text, wchar_t* wide, unsigned units);
 
@@ -116,7 +119,11 @@ void DiscardPostedSteps();  // takes every posted step off the dialog's queue
 // PeekMessage/TranslateMessage/DispatchMessage until no message in the range is left (by default,
 // until the queue is empty); messages sent from other threads are answered on the way.
 void DrainMessages(unsigned first = 0, unsigned last = 0);
-bool RunWhileAnswering(LPTHREAD_START_ROUTINE work, void* context);
+// Runs work on a thread of its own and waits at most boundMs for it, answering sent messages and
+// paints meanwhile. Only after WorkFinished may the caller read what the work wrote; after
+// WorkTimedOut the work may still be running.
+enum WorkOutcome { WorkFinished, WorkTimedOut, WorkNotStarted };
+WorkOutcome RunWhileAnswering(LPTHREAD_START_ROUTINE work, void* context, uint32_t boundMs);
 uint32_t QueuedMessageKinds(uint32_t kinds);  // GetQueueStatus: which of the QS_ kinds are queued
 // A steady clock (wrapping): its count, and how many counts make a millisecond.
 uint32_t SteadyCount();

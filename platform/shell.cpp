@@ -24,7 +24,8 @@ uint16_t SpecialFolderPath(int csidl, char* buffer) {
 }
 
 namespace {
-// One link operation in its own apartment: a save when target is set, else a load.
+// One link operation in its own apartment: a save when target is set, else a load. A save runs
+// on a thread of its own while the dialog keeps answering.
 struct LinkOrder {
   const wchar_t* linkPath;
   const char* target;         // the save's target
@@ -64,12 +65,46 @@ DWORD WINAPI RunLinkOrder(void* context) {
 }
 }  // namespace
 
-// Under Wine, saving a link starts a helper process to mirror it into the desktop's menus, 15-20
-// ms each time; elsewhere the shell may be slow on a network folder. The link is saved on a
-// thread of its own while the dialog keeps answering.
-bool SaveShellLink(const wchar_t* linkPath, const char* target, int iconIndex) {
-  LinkOrder order = {linkPath, target, nullptr, nullptr, iconIndex, false};
-  return RunWhileAnswering(RunLinkOrder, &order) && order.done;
+// A save's order with its own copies of the inputs, held by the dialog's thread and the save's
+// thread together: a save still running when the wait for it has ended reads and writes nothing
+// else. One in the process is enough, since a save that outlives its wait ends the group's
+// attempts; a save asked for while the last one still holds it fails at once.
+static struct {
+  LONG holders;
+  LinkOrder order;
+  wchar_t linkPath[MAX_PATH];
+  char target[MAX_PATH];
+} linkSave;
+
+static DWORD WINAPI RunLinkSave(void*) {
+  RunLinkOrder(&linkSave.order);
+  InterlockedDecrement(&linkSave.holders);
+  return 0;
+}
+
+// How long the dialog waits for a link to be saved. Saving one takes 15-20 ms under Wine (a
+// helper process mirrors it into the desktop's menus) and little more on a local disk; what can
+// take long is a Start menu on a server. Windows gives up a TCP connection to a server that does
+// not answer after about 21 s (the first packet and two retries, 3 + 6 + 12 s), so a share that
+// has gone away fails within the bound by itself and the user's own group can still be tried. A
+// save that has not ended by then waits on something that may never answer (a hung shell
+// extension, a server that accepted and went silent), and after half a minute of a wait cursor a
+// user takes the installer for hung: the shortcut counts as failed and the installation completes.
+constexpr uint32_t LinkSaveBoundMs = 30000;
+
+LinkSaveOutcome SaveShellLink(const char* linkPath, const char* target, int iconIndex) {
+  if (linkSave.holders != 0) return LinkSaveTimedOut;
+  if (!WidenText(linkPath, linkSave.linkPath, MAX_PATH) || !CopyText(linkSave.target, target)) return LinkNotSaved;
+  linkSave.order.linkPath = linkSave.linkPath;
+  linkSave.order.target = linkSave.target;
+  linkSave.order.iconIndex = iconIndex;
+  linkSave.order.done = false;
+  linkSave.holders = 2;
+  WorkOutcome work = RunWhileAnswering(RunLinkSave, nullptr, LinkSaveBoundMs);
+  InterlockedDecrement(&linkSave.holders);
+  if (work == WorkNotStarted) linkSave.holders = 0;
+  if (work == WorkTimedOut) return LinkSaveTimedOut;
+  return work == WorkFinished && linkSave.order.done ? LinkSaved : LinkNotSaved;
 }
 
 // Loading runs here: the uninstall it serves runs to its end inside one command.

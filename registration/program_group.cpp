@@ -143,9 +143,11 @@ bool MakeGroupItemPath(const char* name, const char* extension) {
   return widened;
 }
 
-bool CreateShortcut(const char* name, const char* target, uint16_t iconIndex) {
-  if (!MakeGroupItemPath(name, ".lnk")) return false;
-  return SaveShellLink(groups.wideItemPath, target, iconIndex);
+LinkSaveOutcome CreateShortcut(const char* name, const char* target, uint16_t iconIndex) {
+  if (!AppendToGroupPath(name, ".lnk")) return LinkNotSaved;
+  LinkSaveOutcome outcome = SaveShellLink(groups.groupPath, target, iconIndex);
+  CutGroupPath();
+  return outcome;
 }
 
 bool FindGroupLinks() {
@@ -172,10 +174,13 @@ bool ResolveShortcut(char* target) {
 
 // Shortcuts go into the all-users group when the common Programs folder was found at start; when
 // the first one cannot be made there, the whole group is made again under the user's own folder.
-// False when a shortcut could not be made; the caller tells the user once the state is settled.
+// A save that outlives its bound ends the group's attempts: the shell it waits on would hold the
+// next one as long. False when a shortcut could not be made; the caller tells the user once the
+// state is settled.
 bool CreateProgramGroup() {
   if (setup.groupName[0] == '\0' || !GroupNameStaysInside(setup.groupName)) return true;
   uint16_t failures = 0;
+  bool shellHung = false;
   setup.allUsers = groups.commonProgramsFound;
   bool commonAttempt = groups.commonProgramsFound != 0;
   LocateProgramsFolder(setup.allUsers);
@@ -184,11 +189,11 @@ bool CreateProgramGroup() {
     bool made = CreateGroupFolder();
     bool fallBack = false;
     for (const PayloadEntry* entry = PayloadManifest; entry != ManifestEnd() && !fallBack; ++entry) {
-      if (entry->kind == KindShortcut) {
-        if (!CreateShortcut(entry->name, setup.workPath, 0)) {
-          if (commonAttempt) fallBack = true;
-          else ++failures;
-        }
+      if (entry->kind == KindShortcut && !shellHung) {
+        LinkSaveOutcome outcome = CreateShortcut(entry->name, setup.workPath, 0);
+        shellHung = outcome == LinkSaveTimedOut;
+        if (outcome == LinkNotSaved && commonAttempt) fallBack = true;
+        else if (outcome != LinkSaved) ++failures;
         commonAttempt = false;
       }
       ComposeWorkPath(entry->name);

@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <cstdint>
 #include "install/folder_rules.h"
+#include "platform/platform.h"
 
 struct ProgramGroupState {
   char programsPath[260];
@@ -32,7 +33,7 @@ bool CreateGroupFolder();  // true when the folder was made now
 void RemoveGroupFolder();
 bool DeleteGroupLink(const char* name);
 bool MakeGroupItemPath(const char* name, const char* extension);
-bool CreateShortcut(const char* name, const char* target, uint16_t iconIndex);
+LinkSaveOutcome CreateShortcut(const char* name, const char* target, uint16_t iconIndex);
 bool FindGroupLinks();
 bool NextGroupLink();
 void CloseGroupLinks();

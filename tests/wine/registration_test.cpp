@@ -397,12 +397,16 @@ TEST(GroupPaths, StartupFoldersComeFromShellFoldersAndMustBeWholeStrings) {
 
 // A link is saved on a thread of its own. While it works, a question sent to the dialog's thread
 // is answered (else the worker, or a program asking the dialog, would wait for the whole save), and
-// a posted command or input stays queued until the work is done, so nothing the user does runs in
-// the middle of the completion.
+// a posted command or input stays queued until the work is done or its bound has passed, so
+// nothing the user does runs in the middle of the completion. Work that does not end within the
+// bound is left running and ends by itself later, holding its share of a block it owns.
 struct WaitProbe {
   HWND window;
+  HANDLE release;  // the work waits for it when set
+  LONG holders = 2;
   LRESULT answer = 0;
   bool postedRan = false;
+  bool workEnded = false;
 };
 LRESULT CALLBACK ProbeProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_USER) return 42;
@@ -415,25 +419,53 @@ DWORD WINAPI AskThenPost(void* context) {
   DWORD_PTR answer = 0;
   if (SendMessageTimeoutA(probe.window, WM_USER, 0, 0, SMTO_BLOCK, 60000, &answer))
     probe.answer = static_cast<LRESULT>(answer);
+  if (probe.release) WaitForSingleObject(probe.release, INFINITE);
+  probe.workEnded = true;
+  InterlockedDecrement(&probe.holders);
   return 0;
 }
 
-TEST(Shortcuts, TheLinkThreadIsAnsweredWhileInputWaits) {
+TEST(Shortcuts, TheLinkThreadIsAnsweredWhileInputWaitsUntilItEndsOrItsBound) {
   WNDCLASSA windowClass = {};
   windowClass.lpfnWndProc = ProbeProc;
   windowClass.lpszClassName = "QuorvelWaitProbe";
   RegisterClassA(&windowClass);
-  WaitProbe probe;
-  probe.window = CreateWindowA("QuorvelWaitProbe", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
-  ASSERT_NE(nullptr, probe.window);
-  SetWindowLongPtrA(probe.window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&probe));
+  const DWORD bound = 300;
+  struct {
+    const char* work;
+    bool blocks;
+    WorkOutcome outcome;
+  } const rows[] = {{"work that ends", false, WorkFinished}, {"work that blocks", true, WorkTimedOut}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.work);
+    // On the heap and not freed while the work may hold it, as the product's link save does.
+    auto* probe = new WaitProbe;
+    probe->window = CreateWindowA("QuorvelWaitProbe", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(nullptr, probe->window);
+    SetWindowLongPtrA(probe->window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(probe));
+    probe->release = row.blocks ? CreateEventA(nullptr, TRUE, FALSE, nullptr) : nullptr;
 
-  ASSERT_TRUE(RunWhileAnswering(AskThenPost, &probe));
-  EXPECT_EQ(42, probe.answer) << "the question sent during the work went unanswered";
-  EXPECT_FALSE(probe.postedRan) << "a posted message ran while the work was in progress";
-  MSG message;
-  EXPECT_TRUE(PeekMessageA(&message, probe.window, WM_USER + 1, WM_USER + 1, PM_REMOVE));
-  DestroyWindow(probe.window);
+    DWORD start = GetTickCount();
+    EXPECT_EQ(row.outcome, RunWhileAnswering(AskThenPost, probe, row.blocks ? bound : 60000));
+    DWORD waited = GetTickCount() - start;
+    EXPECT_EQ(42, probe->answer) << "the question sent during the work went unanswered";
+    EXPECT_FALSE(probe->postedRan) << "a posted message ran while the work was in progress";
+    MSG message;
+    EXPECT_TRUE(PeekMessageA(&message, probe->window, WM_USER + 1, WM_USER + 1, PM_REMOVE));
+    if (row.blocks) {
+      EXPECT_GE(waited + 20, bound) << "gave up before the bound";  // GetTickCount's steps
+      EXPECT_LT(waited, 20 * bound) << "kept waiting long past the bound";
+      EXPECT_FALSE(probe->workEnded);
+      SetEvent(probe->release);
+    }
+    InterlockedDecrement(&probe->holders);  // the caller's share
+    for (DWORD released = GetTickCount(); probe->holders != 0 && GetTickCount() - released < 30000;) Sleep(10);
+    ASSERT_EQ(0, probe->holders) << "the work did not run to its end";
+    EXPECT_TRUE(probe->workEnded);
+    DestroyWindow(probe->window);
+    if (probe->release) CloseHandle(probe->release);
+    delete probe;
+  }
 }
 
 TEST(Shortcuts, CreatedLinkResolvesToItsTarget) {
@@ -443,8 +475,8 @@ TEST(Shortcuts, CreatedLinkResolvesToItsTarget) {
   LocateProgramsFolder(0);
   ASSERT_TRUE(BuildGroupPath("Round Trip"));
   CreateGroupFolder();
-  ASSERT_TRUE(CreateShortcut("Quorvel", "C:\\Target Place\\Kavri.exe", 0));
-  ASSERT_TRUE(CreateShortcut("Missing", "C:\\Target Place\\Not Yet.exe", 0));  // SetPath says S_FALSE
+  ASSERT_EQ(LinkSaved, CreateShortcut("Quorvel", "C:\\Target Place\\Kavri.exe", 0));
+  ASSERT_EQ(LinkSaved, CreateShortcut("Missing", "C:\\Target Place\\Not Yet.exe", 0));  // SetPath says S_FALSE
   EXPECT_TRUE(Exists(std::string(groups.groupPath) + "\\Quorvel.lnk"));
 
   std::vector<std::string> found;
@@ -474,7 +506,7 @@ TEST(Shortcuts, ALinkCannotBeSavedIntoAMissingFolder) {
   PrepareState();
   LocateProgramsFolder(0);
   ASSERT_TRUE(BuildGroupPath("Never Created"));
-  EXPECT_FALSE(CreateShortcut("Quorvel", "C:\\x.exe", 0));
+  EXPECT_EQ(LinkNotSaved, CreateShortcut("Quorvel", "C:\\x.exe", 0));
   EXPECT_FALSE(Exists(groups.groupPath));
 }
 

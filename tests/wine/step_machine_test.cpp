@@ -3,6 +3,7 @@
 // stop followed by a fresh start.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <shlobj.h>
 #include <string>
 #include "app/main_dialog.h"
 #include "install/crc32.h"
@@ -11,6 +12,7 @@
 #include "install/step_machine.h"
 #include "payload_constants.h"
 #include "platform/image.h"
+#include "registration/program_group.h"
 #include "tests/wine/installer_image.h"
 #include "tests/wine/wine_test_support.h"
 
@@ -69,6 +71,72 @@ class StepMachine : public ::testing::Test {
   std::vector<unsigned char> file, image;
 };
 
+// A Start-menu folder whose file system stops answering: the shortcut's file is a Unix FIFO that
+// this test holds open with its buffer full (Linux gives a pipe 64 KiB), so the shell's write of
+// the link blocks, as on a share that has gone away, until the test reads.
+class StalledLinkFile {
+ public:
+  explicit StalledLinkFile(const std::string& path) {
+    using UnixFileName = char*(CDECL*)(const WCHAR*);
+    auto unixFileName = reinterpret_cast<UnixFileName>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    wchar_t wide[MAX_PATH] = {};
+    MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
+    char* unixPath = unixFileName ? unixFileName(wide) : nullptr;
+    if (!unixPath) return;
+    std::string command = std::string("mkfifo \"") + unixPath + "\"";
+    HeapFree(GetProcessHeap(), 0, unixPath);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA("Z:\\usr\\bin\\mkfifo", &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process))
+      return;
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);  // Wine signals a Unix process's handle at once: wait for the FIFO
+    for (DWORD start = GetTickCount(); pipe == INVALID_HANDLE_VALUE && GetTickCount() - start < 20000; Sleep(20))
+      pipe = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                         OPEN_EXISTING, 0, nullptr);
+    if (pipe == INVALID_HANDLE_VALUE || GetFileType(pipe) != FILE_TYPE_PIPE) return;
+    std::string filler(PipeCapacity, '\0');
+    DWORD written = 0;
+    stalled = WriteFile(pipe, filler.data(), PipeCapacity, &written, nullptr) && written == PipeCapacity;
+  }
+  ~StalledLinkFile() {
+    if (pipe != INVALID_HANDLE_VALUE) CloseHandle(pipe);
+  }
+
+  // Empties the buffer, so that the blocked write goes on, and reads what comes after it until
+  // `wanted` is among it or the bound has passed.
+  bool ReleaseAndFind(const std::string& wanted, DWORD boundMs) {
+    reader.wanted = wanted;
+    HANDLE thread = CreateThread(nullptr, 0, ReadUntilFound, this, 0, nullptr);
+    bool found = WaitForSingleObject(thread, boundMs) == WAIT_OBJECT_0 && reader.found;
+    CloseHandle(thread);  // left blocked in its read when nothing came; the process ends it
+    return found;
+  }
+
+  static constexpr DWORD PipeCapacity = 65536;
+  HANDLE pipe = INVALID_HANDLE_VALUE;
+  bool stalled = false;
+
+ private:
+  static DWORD WINAPI ReadUntilFound(void* self) {
+    auto& me = *static_cast<StalledLinkFile*>(self);
+    char buffer[4096];
+    DWORD got = 0;
+    while (!me.reader.found && ReadFile(me.pipe, buffer, sizeof buffer, &got, nullptr) && got != 0) {
+      me.reader.data.append(buffer, got);
+      me.reader.found = me.reader.data.find(me.reader.wanted) != std::string::npos;
+    }
+    return 0;
+  }
+  struct {
+    std::string wanted, data;
+    bool found = false;
+  } reader;
+};
+
 uint32_t CrcOf(const std::vector<unsigned char>& data) {
   return ~Crc32Update(Crc32Polynomial, 0xFFFFFFFFu, data.data(), data.size());
 }
@@ -122,6 +190,38 @@ TEST_F(StepMachine, InstallsEveryFileVerifiedInTheExpectedNumberOfSteps) {
                                          "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quorvel", 0,
                                          KEY_READ, &key));
   if (key) RegCloseKey(key);
+}
+
+// The shortcut's save blocks in the file system and never ends within its bound: the group's one
+// message comes, the user's own group is not tried (it would wait as long again), and the
+// installation completes. The save, released later, still finishes the link it was given.
+TEST_F(StepMachine, AShortcutSaveThatHangsIsReportedOnceAndTheInstallationCompletes) {
+  char common[MAX_PATH] = {}, own[MAX_PATH] = {};
+  ASSERT_EQ(S_OK, SHGetFolderPathA(nullptr, CSIDL_COMMON_PROGRAMS, nullptr, 0, common));
+  ASSERT_EQ(S_OK, SHGetFolderPathA(nullptr, CSIDL_PROGRAMS, nullptr, 0, own));
+  const std::string group = std::string(common) + "\\Statorix";
+  ASSERT_TRUE(CreateDirectoryA(group.c_str(), nullptr));
+  StalledLinkFile link(group + "\\Quorvel.lnk");
+  ASSERT_TRUE(link.stalled) << "no FIFO with a full buffer";
+  groups.commonProgramsFound = 1;
+
+  MessageBoxAnswerer box(IDOK, 120000);
+  RunInstallation();
+  ASSERT_TRUE(box.Wait());
+  EXPECT_EQ("Unable to alter Items in Program Group", box.text);
+  EXPECT_EQ("Statorix", box.caption);
+  EXPECT_TRUE(setup.installed);
+  EXPECT_TRUE(setup.openAvailable);
+  EXPECT_FALSE(setup.installing);
+  EXPECT_EQ(1, setup.allUsers);
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((std::string(own) + "\\Statorix").c_str()));
+  EXPECT_TRUE(link.ReleaseAndFind("Kavri.exe", 30000)) << "the released save wrote no link";
+  // The late save lets go of the block it shares with the dialog when it ends; until then a new
+  // save is refused at once. Waiting for it here also keeps the process from ending under it.
+  LinkSaveOutcome next = LinkSaveTimedOut;
+  for (DWORD start = GetTickCount(); next == LinkSaveTimedOut && GetTickCount() - start < 30000; Sleep(20))
+    next = SaveShellLink("C:\\Pub\\After.lnk", "C:\\Pub\\Kavri.exe", 0);
+  EXPECT_EQ(LinkSaved, next) << "the block was never let go of";
 }
 
 TEST_F(StepMachine, ProgramFileEndingEarlyIsIncompleteAndKeepsThePartialFile) {

@@ -73,7 +73,7 @@ void MakeLink(const char* group, const char* name, const std::string& target) {
   LocateProgramsFolder(0);
   ASSERT_TRUE(BuildGroupPath(group));
   CreateGroupFolder();
-  ASSERT_TRUE(CreateShortcut(name, target.c_str(), 0)) << name;
+  ASSERT_EQ(LinkSaved, CreateShortcut(name, target.c_str(), 0)) << name;
 }
 
 struct HeldFile {
@@ -90,7 +90,7 @@ TEST(RunUninstall, RemovesEverythingTheInstallationMade) {
   std::string group = UsersPrograms() + "\\Statorix";
   ASSERT_TRUE(LocateStartupFolder(0));
   std::string startup = groups.groupPath;
-  ASSERT_TRUE(CreateShortcut("Quorvel", In(Folder, "Kavri.exe").c_str(), 0));
+  ASSERT_EQ(LinkSaved, CreateShortcut("Quorvel", In(Folder, "Kavri.exe").c_str(), 0));
   WritePrivateProfileStringA("Settings", "OfferPerchVersion", "2", "kavri.ini");
   WritePrivateProfileStringA("Installed", "Group", "Statorix", "kavri.ini");
 
