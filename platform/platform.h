@@ -85,6 +85,10 @@ bool WidenText(const char* text, wchar_t* wide, unsigned units);
 // Starts `application` with no command line; false when it could not be started.
 bool StartProgram(const char* application, const char* currentDirectory, int showCommand,
                   uint32_t priorityClass, bool waitForInputIdle);
+// Starts `application` hidden with `commandLine` (which the call may write to) and leaves it running.
+bool StartHiddenCommand(const char* application, char* commandLine, const char* currentDirectory,
+                        uint32_t priorityClass);
+uint32_t SystemFolderPath(char* buffer, uint32_t size);  // GetSystemDirectoryA's result; 0 when cut short
 
 // What the engine tells the dialog. The engine keeps SetupState and writes nothing on the dialog;
 // the dialog derives every control, the status line and button 2's caption from the state when it

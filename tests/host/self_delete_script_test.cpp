@@ -1,40 +1,58 @@
-// The self-delete script's exact bytes, its file name and the room it needs in the temporary folder.
+// The self-delete command's exact bytes, the temporary names and the room they need in the temporary folder.
 #include <gtest/gtest.h>
 #include <string>
 #include "removal/self_delete.h"
 
 namespace {
 
-std::string Compose(const char* copyPath, const char* folder, size_t createdLength, size_t size = 8192) {
+const char* const System = "C:\\Windows\\system32";
+
+std::string Compose(const char* copyPath, const char* folder, size_t createdLength, size_t size = 8192,
+                    const char* system = System) {
   std::string buffer(size, '\x7f');
-  size_t length = ComposeSelfDeleteScript(&buffer[0], size, copyPath, folder, createdLength);
+  size_t length = ComposeSelfDeleteCommand(&buffer[0], size, system, copyPath, folder, createdLength);
   if (length == 0) return "<refused>";
   EXPECT_EQ(buffer[length], '\0');
   return buffer.substr(0, length);
 }
 
-const char* const Loop = "set xantries=0\r\n:R\r\n";
+// The interpreter and ping by their full paths in the system folder, AutoRun skipped (/d), and
+// nothing else but the interpreter's own commands.
 std::string Tries(const std::string& copy) {
-  return Loop + ("del \"" + copy + "\"\r\nif not exist \"" + copy +
-                 "\" goto D\r\nset /a xantries=xantries+1\r\nif %xantries% geq 60 goto D\r\n"
-                 "ping -n 2 127.0.0.1 >nul\r\ngoto R\r\n:D\r\n");
+  return "\"C:\\Windows\\system32\\cmd.exe\" /d /q /c (for /l %i in (1,1,60) do (del \"" + copy +
+         "\" & if exist \"" + copy + "\" \"C:\\Windows\\system32\\ping.exe\" -n 2 127.0.0.1 >nul))";
 }
 
 // A bounded loop with a pause between tries, then the created folders deepest first (the parent
-// that was there before stays), then the script itself.
-TEST(SelfDeleteScript, TriesForAMinuteThenRemovesTheCreatedFoldersThenItself) {
+// that was there before stays).
+TEST(SelfDeleteCommand, TriesForAMinuteThenRemovesTheCreatedFolders) {
   EXPECT_EQ(Compose("C:\\Books\\New\\xan\\kavriset.exe", "C:\\Books\\New\\xan", 12),
-            Tries("C:\\Books\\New\\xan\\kavriset.exe") +
-                "rmdir \"C:\\Books\\New\\xan\"\r\nrmdir \"C:\\Books\\New\"\r\ndel \"%~f0\"\r\n");
+            Tries("C:\\Books\\New\\xan\\kavriset.exe") + " & rmdir \"C:\\Books\\New\\xan\" & rmdir \"C:\\Books\\New\"");
   EXPECT_EQ(Compose("C:\\Program Files\\xan\\kavriset.exe", "C:\\Program Files\\xan", 20),
-            Tries("C:\\Program Files\\xan\\kavriset.exe") + "rmdir \"C:\\Program Files\\xan\"\r\ndel \"%~f0\"\r\n");
-  // The copy moved into the script's own folder: a bare name and no folders.
-  EXPECT_EQ(Compose("xan007a.tmp", nullptr, 0), Tries("xan007a.tmp") + "del \"%~f0\"\r\n");
+            Tries("C:\\Program Files\\xan\\kavriset.exe") + " & rmdir \"C:\\Program Files\\xan\"");
+  // The copy moved into the temporary folder: its full path and no folders.
+  EXPECT_EQ(Compose("C:\\Users\\a b\\Temp\\xan007a.tmp", nullptr, 0), Tries("C:\\Users\\a b\\Temp\\xan007a.tmp"));
+}
+
+// Whatever is not a full path would be looked up or taken from the current directory; a system
+// folder Windows reports oddly is not trusted either.
+TEST(SelfDeleteCommand, NamesNothingByABareOrRelativeName) {
+  struct Case { const char* copy; const char* folder; const char* system; };
+  const Case refused[] = {{"xan007a.tmp", nullptr, System},
+                          {"xan\\kavriset.exe", "xan", System},
+                          {"C:kavriset.exe", nullptr, System},
+                          {"C:\\xan\\kavriset.exe", "xan", System},
+                          {"C:\\xan\\kavriset.exe", nullptr, "system32"},
+                          {"C:\\xan\\kavriset.exe", nullptr, ""},
+                          {"C:\\xan\\kavriset.exe", nullptr, "C:\\Win%dir%"}};
+  for (const Case& c : refused)
+    EXPECT_EQ(Compose(c.copy, c.folder, c.folder ? 3 : 0, 8192, c.system), "<refused>") << c.copy << " " << c.system;
+  EXPECT_NE(Compose("\\\\server\\share\\xan\\kavriset.exe", nullptr, 0), "<refused>");
 }
 
 // The interpreter would expand "%" and "!" and read the text in the OEM code page: a path it
 // would take for another is refused rather than written.
-TEST(SelfDeleteScript, RefusesPathsTheInterpreterWouldReadAsAnotherPath) {
+TEST(SelfDeleteCommand, RefusesPathsTheInterpreterWouldReadAsAnotherPath) {
   struct Case { const char* copy; const char* folder; };
   const Case refused[] = {{"C:\\Books 100%\\xan\\kavriset.exe", "C:\\Books 100%\\xan"},
                           {"C:\\%PATH%\\kavriset.exe", "C:\\%PATH%"},
@@ -46,24 +64,7 @@ TEST(SelfDeleteScript, RefusesPathsTheInterpreterWouldReadAsAnotherPath) {
   EXPECT_NE(Compose("C:\\a&b^c (d)\\kavriset.exe", "C:\\a&b^c (d)", 3), "<refused>");
 }
 
-TEST(SelfDeleteScript, EveryLineEndsInCarriageReturnLineFeed) {
-  std::string script = Compose("D:\\a b\\kavriset.exe", "D:\\a b", 3);
-  size_t lines = 0;
-  for (size_t i = 0; i < script.size(); ++i) {
-    if (script[i] == '\n') {
-      ASSERT_GT(i, 0u);
-      EXPECT_EQ(script[i - 1], '\r');
-      ++lines;
-    } else if (script[i] == '\r') {
-      ASSERT_LT(i + 1, script.size());
-      EXPECT_EQ(script[i + 1], '\n');
-    }
-  }
-  EXPECT_EQ(lines, 11u);
-  EXPECT_EQ(script.back(), '\n');
-}
-
-TEST(SelfDeleteScript, RefusesABufferTooSmallInsteadOfCuttingTheScript) {
+TEST(SelfDeleteCommand, RefusesABufferTooSmallInsteadOfCuttingTheCommand) {
   const char* copy = "C:\\Program Files\\xan\\kavriset.exe";
   const char* folder = "C:\\Program Files\\xan";
   std::string full = Compose(copy, folder, 20);
@@ -71,30 +72,35 @@ TEST(SelfDeleteScript, RefusesABufferTooSmallInsteadOfCuttingTheScript) {
   EXPECT_EQ(Compose(copy, folder, 20, full.size()), "<refused>");
   EXPECT_EQ(Compose(copy, folder, 20, 20), "<refused>");
   EXPECT_EQ(Compose(copy, nullptr, 0, 10), "<refused>");
+  // The interpreter reads at most 8191 characters, however large the buffer.
+  std::string deep = "C:";
+  for (int level = 0; level < 95; ++level) deep += "\\a";  // 95 folders to remove: about 10,000 characters
+  EXPECT_EQ(Compose((deep + "\\kavriset.exe").c_str(), deep.c_str(), 3, 20000), "<refused>");
+  EXPECT_NE(Compose((deep + "\\kavriset.exe").c_str(), deep.c_str(), deep.size() - 40, 20000), "<refused>");
 }
 
-TEST(ScriptName, ThreeDigitMillisecondsAndOneLetter) {
+TEST(TemporaryName, ThreeDigitMillisecondsAndOneLetter) {
   struct Case { unsigned ms; char letter; const char* name; };
-  const Case cases[] = {{7, 'a', "xan007a.bat"}, {7, 'b', "xan007b.bat"}, {0, 'z', "xan000z.bat"},
-                        {42, 'q', "xan042q.bat"}, {999, 'a', "xan999a.bat"}};
+  const Case cases[] = {{7, 'a', "xan007a.tmp"}, {7, 'b', "xan007b.tmp"}, {0, 'z', "xan000z.tmp"},
+                        {42, 'q', "xan042q.tmp"}, {999, 'a', "xan999a.tmp"}};
   for (const Case& c : cases) {
     char name[16] = {};
-    ASSERT_TRUE(FormatScriptName(name, sizeof name, c.ms, c.letter)) << c.name;
+    ASSERT_TRUE(FormatTemporaryName(name, sizeof name, c.ms, c.letter, ".tmp")) << c.name;
     EXPECT_STREQ(name, c.name);
     EXPECT_EQ(std::string(name).size(), 11u);
   }
 }
 
-TEST(ScriptName, RefusesFourDigitsAndSmallBuffers) {
+TEST(TemporaryName, RefusesFourDigitsAndSmallBuffers) {
   char name[16] = {};
-  EXPECT_FALSE(FormatScriptName(name, sizeof name, 1000, 'a'));
-  EXPECT_TRUE(FormatScriptName(name, 12, 5, 'a'));
-  EXPECT_FALSE(FormatScriptName(name, 11, 5, 'a'));
+  EXPECT_FALSE(FormatTemporaryName(name, sizeof name, 1000, 'a', ".tmp"));
+  EXPECT_TRUE(FormatTemporaryName(name, 12, 5, 'a', ".tmp"));
+  EXPECT_FALSE(FormatTemporaryName(name, 11, 5, 'a', ".tmp"));
 }
 
 // The name and its terminator need 12 bytes after the folder within 260: 247 is the longest
-// temporary folder path that still takes a script.
-TEST(ScriptRoom, TemporaryFolderOf248BytesOrMoreIsRefused) {
+// temporary folder path that still takes a temporary name.
+TEST(TemporaryRoom, TemporaryFolderOf248BytesOrMoreIsRefused) {
   EXPECT_FALSE(TempFolderLeavesRoom(0));
   EXPECT_TRUE(TempFolderLeavesRoom(3));
   EXPECT_TRUE(TempFolderLeavesRoom(247));

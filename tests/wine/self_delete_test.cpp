@@ -1,6 +1,7 @@
-// The self-delete script for real: a copy of this test program runs from the installation folder
-// as the uninstaller copy would, and the script must remove it, the folder and itself once the
-// copy has exited; also with a temporary folder whose path has spaces, and at the length limit.
+// The self-delete command for real: a copy of this test program runs from the installation folder
+// as the uninstaller copy would, and the command must remove it and the folder once the copy has
+// exited, leaving no script behind; also with a temporary folder whose path has spaces or is too
+// long for a temporary name, and with pings planted to be run in place of the system's.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <string>
@@ -11,11 +12,23 @@
 
 namespace {
 
+const char* const HijackMarker = "C:\\hijacked.txt";
+
 // Started with this argument, the copy only sleeps and ends: it plays the exiting uninstaller.
+// Started under the name ping.exe or ping.com, it plays a program planted to be run instead of
+// the system's ping, and leaves a marker.
 const struct SleepWhenAsked {
   SleepWhenAsked() {
     if (strstr(GetCommandLineA(), "--sleep-as-uninstaller")) {
       Sleep(2500);
+      ExitProcess(0);
+    }
+    char own[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, own, sizeof own);
+    const char* name = strrchr(own, '\\');
+    if (name && (lstrcmpiA(name, "\\ping.exe") == 0 || lstrcmpiA(name, "\\ping.com") == 0)) {
+      HANDLE marker = CreateFileA(HijackMarker, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+      CloseHandle(marker);
       ExitProcess(0);
     }
   }
@@ -103,8 +116,34 @@ void RunTheCopyAndScheduleItsDeletion(const std::string& folder) {
   EXPECT_TRUE(Exists("C:\\Sd Root"));  // only the installation folder itself is removed
 }
 
-TEST(ScheduleSelfDelete, RemovesTheExitedCopyItsFolderAndTheScript) {
+TEST(ScheduleSelfDelete, RemovesTheExitedCopyAndItsFolder) {
   RunTheCopyAndScheduleItsDeletion("C:\\Sd Root\\x an");
+}
+
+// An unelevated program can leave a ping of its own in the temporary folder, the folder the
+// deletion starts from; the elevated deletion must run none of them and still remove everything.
+TEST(ScheduleSelfDelete, RunsNoPingPlantedInTheTemporaryFolder) {
+  char own[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, own, sizeof own);
+  std::string temp = TempFolder();
+  const char* const planted[] = {"ping.exe", "ping.com", "ping.bat"};
+  for (const char* name : planted) {
+    SCOPED_TRACE(name);
+    std::string path = temp + name;
+    if (strcmp(name, "ping.bat") == 0) {
+      HANDLE script = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+      const char text[] = "@echo planted> C:\\hijacked.txt\r\n";
+      DWORD done;
+      WriteFile(script, text, sizeof text - 1, &done, nullptr);
+      CloseHandle(script);
+    } else {
+      ASSERT_TRUE(CopyFileA(own, path.c_str(), FALSE));
+    }
+    RunTheCopyAndScheduleItsDeletion("C:\\Sd Root\\x an");
+    EXPECT_FALSE(Exists(HijackMarker));
+    DeleteFileA(HijackMarker);
+    DeleteFileA(path.c_str());
+  }
 }
 
 TEST(ScheduleSelfDelete, WorksWithSpacesInTheTemporaryFolder) {
@@ -115,56 +154,40 @@ TEST(ScheduleSelfDelete, WorksWithSpacesInTheTemporaryFolder) {
   RunTheCopyAndScheduleItsDeletion("C:\\Sd Root\\xan");
 }
 
-// 247 bytes of temporary folder still take the 11-character name; 248 do not.
-TEST(ScheduleSelfDelete, TemporaryFolderAtTheLengthLimit) {
-  std::string longest = "C:\\" + std::string(243, 't');
-  ASSERT_TRUE(CreateDirectoryA(longest.c_str(), nullptr));
-  SetEnvironmentVariableA("TMP", longest.c_str());
-  SetEnvironmentVariableA("TEMP", longest.c_str());
-  ASSERT_EQ(TempFolder().size(), 247u);
-  RunTheCopyAndScheduleItsDeletion("C:\\Sd Root\\xan");
-
+// No file goes into the temporary folder any more: a folder too long for a temporary name does
+// not keep the copy. A path the interpreter would read as another is still refused, with a word.
+TEST(ScheduleSelfDelete, NeedsNoRoomInTheTemporaryFolderAndRefusesUnsafePaths) {
   std::string tooLong = "C:\\" + std::string(244, 't');
+  ASSERT_TRUE(CreateDirectoryA(tooLong.c_str(), nullptr));
   SetEnvironmentVariableA("TMP", tooLong.c_str());
   SetEnvironmentVariableA("TEMP", tooLong.c_str());
   ASSERT_EQ(TempFolder().size(), 248u);
-  CreateDirectoryA("C:\\Sd Root\\xan", nullptr);
-  PointStateAt("C:\\Sd Root\\xan");
+  RunTheCopyAndScheduleItsDeletion("C:\\Sd Root\\xan");
+
+  CreateDirectoryA("C:\\Sd Root\\100%", nullptr);
+  PointStateAt("C:\\Sd Root\\100%");
   MessageBoxAnswerer box(IDOK);
   ScheduleSelfDelete();
   ASSERT_TRUE(box.Wait());
   EXPECT_EQ(box.text, "File not deleted");
-  EXPECT_EQ(box.caption, "C:\\Sd Root\\xan\\kavriset.exe");
+  EXPECT_EQ(box.caption, "C:\\Sd Root\\100%\\kavriset.exe");
   EXPECT_TRUE(setup.selfDeletePending);
 }
 
-// Scripts already present under the first letter for every millisecond are never overwritten;
-// the next letter is taken instead.
-TEST(ScheduleSelfDelete, TakenNamesAreSkippedNotOverwritten) {
-  std::string temp = TempFolder();
-  for (unsigned ms = 0; ms < 1000; ++ms) {
-    char name[16];
-    ASSERT_TRUE(FormatScriptName(name, sizeof name, ms, 'a'));
-    HANDLE file = CreateFileA((temp + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
-    DWORD done;
-    WriteFile(file, "keep", 4, &done, nullptr);
-    CloseHandle(file);
-  }
+// The copy moved aside is deleted by its full path wherever it went, and nothing else is removed.
+TEST(ScheduleSelfDelete, RemovesTheMovedCopyByItsFullPath) {
   CreateDirectoryA("C:\\Sd Root", nullptr);
-  std::string folder = "C:\\Sd Root\\xan";
+  std::string folder = "C:\\Sd Root\\moved";
   ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
   HANDLE copy = StartSleepingCopy(folder);
   ASSERT_NE(copy, nullptr);
-  PointStateAt(folder);
+  PointStateAt("C:\\Sd Root\\xan");
+  lstrcpyA(setup.movedCopyPath, (folder + "\\kavriset.exe").c_str());
   ScheduleSelfDelete();
   EXPECT_FALSE(setup.selfDeletePending);
-  // The script removes the folder, then itself.
-  for (DWORD waited = 0; waited < 60000 && (Exists(folder) || ScriptsIn(temp).size() > 1000); waited += 200)
-    Sleep(200);
-  EXPECT_FALSE(Exists(folder));
-  std::vector<std::string> left = ScriptsIn(temp);
-  EXPECT_EQ(left.size(), 1000u);
-  for (const std::string& name : left) EXPECT_EQ(name[6], 'a') << name;
+  for (DWORD waited = 0; waited < 60000 && Exists(folder + "\\kavriset.exe"); waited += 200) Sleep(200);
+  EXPECT_FALSE(Exists(folder + "\\kavriset.exe"));
+  EXPECT_TRUE(Exists(folder));
   WaitForSingleObject(copy, 60000);
   CloseHandle(copy);
 }
