@@ -303,8 +303,10 @@ TEST_F(Uninstall, InstallThenUninstallFromTheCopyLeavesNoTraceButTheSettingsFile
   InstallAndStartTheCopy();
   RunUninstall();
   ExitWithoutMessage();
-  ASSERT_TRUE(WaitUntil([] { return !DirectoryExists(DefaultInstallFolder) && TempScripts().empty(); },
-                        SelfDeleteWaitMs, 100));
+  // No script is left to wait for: the moved copy's going is what ends the deletion.
+  ASSERT_TRUE(WaitUntil(
+      [] { return !DirectoryExists(DefaultInstallFolder) && TempScripts().empty() && TempCopies().empty(); },
+      SelfDeleteWaitMs, 100));
 
   std::vector<std::string> left = Differences(before, SnapshotMachine());
   std::vector<std::string> expected = {"+ C:\\windows\\kavri.ini"};

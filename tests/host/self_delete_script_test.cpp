@@ -20,7 +20,7 @@ std::string Compose(const char* copyPath, const char* folder, size_t createdLeng
 // nothing else but the interpreter's own commands.
 std::string Tries(const std::string& copy) {
   return "\"C:\\Windows\\system32\\cmd.exe\" /d /q /c (for /l %i in (1,1,60) do (del \"" + copy +
-         "\" & if exist \"" + copy + "\" \"C:\\Windows\\system32\\ping.exe\" -n 2 127.0.0.1 >nul))";
+         "\" 2>nul & if exist \"" + copy + "\" \"C:\\Windows\\system32\\ping.exe\" -n 2 127.0.0.1 >nul))";
 }
 
 // A bounded loop with a pause between tries, then the created folders deepest first (the parent
