@@ -126,8 +126,8 @@ void RemoveProgramGroup() {
 
 // The running copy cannot be deleted, but it can be renamed on its own volume: moved into the
 // temporary folder under a plain name, it no longer holds the installation folder, which can then
-// go at once, and the script that deletes it later names no path but that plain name. A temporary
-// folder on another volume takes no name, and the script then deletes the copy where it is.
+// go at once. A temporary folder on another volume, or none at all, takes no name: the deletion
+// after exit then deletes the copy where it is, and the folders after it.
 static bool MoveCopyTo(const char* path) { return RenameWithinVolume(setup.workPath, path); }
 
 static void MoveRunningCopyAside() {
@@ -140,14 +140,7 @@ static void MoveRunningCopyAside() {
   SetCurrentFolder(moved);
 }
 
-// The script that deletes the running copy after the program has ended lives there.
-static bool TemporaryFolderUsable() {
-  char folder[PathSize];
-  uint32_t length = TempFolderPath(folder, sizeof folder);
-  return TempFolderLeavesRoom(length) && length < sizeof folder && FolderIsPresent(folder);
-}
-
-// Copies moved aside by an uninstall that was killed before its script ran, or whose script gave
+// Copies moved aside by an uninstall that was killed before its deletion ran, or whose deletion gave
 // up: "xan", three digits, a letter, ".tmp". A copy still running or held stays.
 void DeleteLeftoverCopies() {
   char path[PathSize];
@@ -209,11 +202,11 @@ bool RemoveInstalledFiles() {
 
 // Only the running program's own file waits for the program to end; true when the copy is gone or
 // will go after the program has ended.
-static bool RemoveUninstallerCopy(bool temporaryFolderUsable) {
+static bool RemoveUninstallerCopy() {
   if (!ComposeWorkPath(FirstFileEntry()->name) || !FileIsListed(setup.workPath)) return true;
   uint32_t size = SizeOfFile(setup.workPath);
   if (!DeletePath(setup.workPath)) {
-    if (!temporaryFolderUsable || !IsSameFile(setup.workPath, setup.ownPath)) {
+    if (!IsSameFile(setup.workPath, setup.ownPath)) {
       ShowMessage("File not deleted", setup.workPath, MB_OK);
       return false;
     }
@@ -247,9 +240,6 @@ void RunUninstall() {
   // A click queued before the installation started must not take its files away under it.
   if (setup.installing || CheckFilesInUse()) return;
   DeleteLeftoverCopies();
-  // Decided before anything is removed: without a temporary folder the running copy cannot be
-  // deleted later, and it stays with the records that a later Uninstall needs.
-  bool temporaryFolderUsable = TemporaryFolderUsable();
   MarkInstallationBegun();
   setup.installed = false;
   setup.openAvailable = false;
@@ -258,12 +248,12 @@ void RunUninstall() {
     if (LocateStartupFolder(allUsers)) DeleteGroupLink(PublicationTitle);
   DeleteOfferPerchVersion();
   RemoveProgramGroup();
-  bool allGone = RemoveInstalledFiles() && RemoveUninstallerCopy(temporaryFolderUsable);
+  bool allGone = RemoveInstalledFiles() && RemoveUninstallerCopy();
   ResetWorkPath();
   if (allGone) {
     DeleteFolderRecord(BegunRecordName);
     setup.createdFolderLength = ReadCreatedFolderLength();
-    // The script of a copy that still lies in the folder removes the created folders after exit.
+    // The deletion of a copy that still lies in the folder removes the created folders after exit.
     if (!setup.selfDeletePending || setup.movedCopyPath[0] != '\0') RemoveFolderChain();
     DeleteCreatedFolderRecord();
     DeleteUninstallEntry();
