@@ -526,7 +526,7 @@ TEST_P(UninstallTypedSpelling, InstallsIntoTheCanonicalFolderAndLeavesNoTrace) {
   }
   RunUninstall();
   ExitWithoutMessage();
-  EXPECT_TRUE(WaitUntil([&] { return !DirectoryExists(c.folder) && TempScripts().empty(); }, SelfDeleteWaitMs, 100));
+  EXPECT_TRUE(WaitUntil([&] { return !DirectoryExists(c.folder) && TempCopies().empty(); }, SelfDeleteWaitMs, 100));
 
   std::vector<std::string> left = Differences(before, SnapshotMachine());
   std::vector<std::string> expected = {"+ C:\\windows\\kavri.ini"};
