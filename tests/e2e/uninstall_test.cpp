@@ -95,6 +95,10 @@ class Uninstall : public testing::Test {
     EXPECT_TRUE(ControlEnabled(setup, IDC_UNINSTALL));
   }
 
+  // Uninstalls from the running copy in the default folder; afterwards the machine differs from
+  // `before` by kavri.ini alone.
+  void UninstallLeavingOnlyTheSettingsFile(const std::vector<std::string>& before);
+
   // Presses Uninstall and waits for the end of the sequence; no message box may come.
   void RunUninstall() {
     ClickButton(setup, IDC_UNINSTALL);
@@ -313,6 +317,14 @@ TEST_F(Uninstall, InstallThenUninstallFromTheCopyLeavesNoTraceButTheSettingsFile
   EXPECT_EQ(left, expected) << testing::PrintToString(left);
 }
 
+void Uninstall::UninstallLeavingOnlyTheSettingsFile(const std::vector<std::string>& before) {
+  RunUninstall();
+  ExitWithoutMessage();
+  ExpectTheCopyGone(DefaultInstallFolder, DefaultInstallFolder);
+  std::vector<std::string> left = Differences(before, SnapshotMachine());
+  EXPECT_EQ(left, std::vector<std::string>{"+ C:\\windows\\kavri.ini"}) << testing::PrintToString(left);
+}
+
 // ---- interrupted runs ----------------------------------------------------------------------
 
 // A reinstall stopped by Exit leaves a partial installation, seen as such by the installer and by
@@ -331,11 +343,7 @@ TEST_F(Uninstall, AReinstallStoppedByExitIsPartialAndUninstallsClean) {
   EXPECT_TRUE(ControlEnabled(setup, IDC_INSTALL)) << "the installer can simply install again";
   Restart(InFolder(DefaultInstallFolder, "kavriset.exe"));
   ExpectPartiallyInstalled();
-  RunUninstall();
-  ExitWithoutMessage();
-  ExpectTheCopyGone(DefaultInstallFolder, DefaultInstallFolder);
-  std::vector<std::string> left = Differences(before, SnapshotMachine());
-  EXPECT_EQ(left, std::vector<std::string>{"+ C:\\windows\\kavri.ini"}) << testing::PrintToString(left);
+  UninstallLeavingOnlyTheSettingsFile(before);
 }
 
 // Killed while it shows "File not deleted" (the reader's notes file is held open), the copy's
@@ -361,11 +369,7 @@ TEST_F(Uninstall, KilledHalfWayTheCopyStartedAgainFinishes) {
 
   ASSERT_TRUE(StartSetup(setup, InFolder(DefaultInstallFolder, "kavriset.exe")));
   ExpectPartiallyInstalled();
-  RunUninstall();
-  ExitWithoutMessage();
-  ExpectTheCopyGone(DefaultInstallFolder, DefaultInstallFolder);
-  std::vector<std::string> left = Differences(before, SnapshotMachine());
-  EXPECT_EQ(left, std::vector<std::string>{"+ C:\\windows\\kavri.ini"}) << testing::PrintToString(left);
+  UninstallLeavingOnlyTheSettingsFile(before);
 }
 
 // Killed after its uninstall, before the script could run, the copy stays in the temporary
