@@ -5,6 +5,7 @@
 #include <objbase.h>
 #include <shlobj.h>
 #include <shlwapi.h>
+#include <tlhelp32.h>
 
 #include <gtest/gtest.h>
 
@@ -343,17 +344,16 @@ std::vector<std::string> SnapshotMachine() {
   return all;
 }
 
-std::vector<std::string> TempScripts() {
-  char temp[MAX_PATH] = {};
-  GetTempPathA(MAX_PATH, temp);
-  std::vector<std::string> out;
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA((std::string(temp) + "xan*.bat").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return out;
-  do out.push_back(std::string(temp) + found.cFileName);
-  while (FindNextFileA(search, &found));
-  FindClose(search);
-  return out;
+int RunningProcesses(const char* name) {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return 0;
+  int count = 0;
+  PROCESSENTRY32 entry = {};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry))
+    if (lstrcmpiA(entry.szExeFile, name) == 0) ++count;
+  CloseHandle(snapshot);
+  return count;
 }
 
 namespace {

@@ -47,8 +47,9 @@ std::vector<std::string> Differences(const std::vector<std::string>& before,
 // (and "HKLM64\" for the 64-bit view under WoW64); values read as Wine saves them (`"name"="text"`).
 std::vector<std::string> SnapshotMachine();
 
-// Self-delete scripts ("xan*.bat") present in the temporary folder.
-std::vector<std::string> TempScripts();
+// Processes of this prefix whose program file is named `name` (as "cmd.exe"): the deletion after
+// an uninstall runs as a hidden command interpreter, and its pause as ping.
+int RunningProcesses(const char* name);
 
 // Position in the file and size of a resource of type 256 in an executable, found by walking its
 // PE headers and resource directory.

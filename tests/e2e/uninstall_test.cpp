@@ -15,7 +15,7 @@
 namespace {
 
 constexpr DWORD SelfDeleteWaitMs = ShortWaitMs;
-// The script tries for about a minute before it gives up.
+// The deletion tries for about a minute before it gives up.
 constexpr DWORD GiveUpWaitMs = 150000;
 
 // Copies moved into the temporary folder to wait there for their deletion ("xan*.tmp").
@@ -30,6 +30,11 @@ std::vector<std::string> TempCopies() {
   while (FindNextFileA(search, &found));
   FindClose(search);
   return names;
+}
+
+void PointTempAt(const std::string& folder) {
+  ASSERT_TRUE(SetEnvironmentVariableA("TMP", folder.c_str()));
+  ASSERT_TRUE(SetEnvironmentVariableA("TEMP", folder.c_str()));
 }
 
 // What a user deleting a folder by hand does.
@@ -127,17 +132,18 @@ class Uninstall : public testing::Test {
     EXPECT_EQ(code, 0u);
   }
 
-  // After exit the copy, its folder up to `top` and every temporary file must go in time.
+  // After exit the copy, its folder up to `top`, every moved copy and the hidden interpreter that
+  // deletes them must go in time.
   void ExpectTheCopyGone(const std::string& folder, const std::string& top) {
     bool gone = WaitUntil(
         [&] {
-          return !FileExists(InFolder(folder, "kavriset.exe")) && !DirectoryExists(top) && TempScripts().empty() &&
-                 TempCopies().empty();
+          return !FileExists(InFolder(folder, "kavriset.exe")) && !DirectoryExists(top) &&
+                 RunningProcesses("cmd.exe") == 0 && TempCopies().empty();
         },
         SelfDeleteWaitMs, 100);
     EXPECT_TRUE(gone) << "copy " << FileExists(InFolder(folder, "kavriset.exe")) << ", folder "
-                      << DirectoryExists(top) << ", scripts " << TempScripts().size() << ", moved copies "
-                      << TempCopies().size();
+                      << DirectoryExists(top) << ", interpreters " << RunningProcesses("cmd.exe")
+                      << ", moved copies " << TempCopies().size();
   }
 
   void ExpectPublicationRemoved() {
@@ -236,16 +242,82 @@ TEST_F(Uninstall, FromTheCopyRemovesTheFoldersItMadeAndKeepsTheUsersOwn) {
   EXPECT_TRUE(DirectoryExists("C:\\Users Own"));
 }
 
-// A copy that can never be deleted (read-only here) must not keep a hidden script running until
-// the user logs off: the script gives up after about a minute and deletes itself.
-TEST_F(Uninstall, TheScriptGivesUpOnACopyThatCannotBeDeleted) {
+// A copy that can never be deleted (read-only here) must not keep a hidden interpreter running
+// until the user logs off: it gives up after about a minute, and leaves the copy as it is.
+TEST_F(Uninstall, TheDeletionGivesUpOnACopyThatCannotBeDeleted) {
   InstallAndStartTheCopy();
   ASSERT_TRUE(SetFileAttributesA(InFolder(DefaultInstallFolder, "kavriset.exe").c_str(), FILE_ATTRIBUTE_READONLY));
   RunUninstall();
   ExitWithoutMessage();
-  EXPECT_TRUE(WaitUntil([] { return TempScripts().empty(); }, GiveUpWaitMs, 500))
-      << TempScripts().size() << " scripts still running";
+  EXPECT_TRUE(WaitUntil([] { return RunningProcesses("cmd.exe") != 0; }, ShortWaitMs, 10))
+      << "the deletion never started";
+  EXPECT_TRUE(WaitUntil([] { return RunningProcesses("cmd.exe") == 0; }, GiveUpWaitMs, 500))
+      << RunningProcesses("cmd.exe") << " interpreters still running";
+  EXPECT_EQ(TempCopies().size(), 1u) << "a read-only copy is left, not forced";
 }
+
+// Programs named like the deletion's pause, left by an unelevated program where a command
+// interpreter looks a bare name up first: the temporary folder and the installation folder. Only
+// the system's own may run, elevated as the uninstaller is. The copy is held open until the pause
+// has run once, so that the deletion certainly needs it.
+struct PlantCase {
+  const char* name;
+  bool copyStaysInTheFolder;  // no temporary folder to move it to: deleted where it is
+};
+
+class UninstallPlanted : public Uninstall, public testing::WithParamInterface<PlantCase> {};
+
+std::vector<std::string> PlantedNames() { return {"ping.exe", "ping.com", "ping.bat"}; }
+
+void PlantPings(const std::string& folder) {
+  std::string program;
+  ASSERT_TRUE(ReadWholeFile(WindowsPathOf(QUORVEL_PLANTED_PROGRAM_EXE), program));
+  ASSERT_TRUE(WriteWholeFile(InFolder(folder, "ping.exe"), program));
+  ASSERT_TRUE(WriteWholeFile(InFolder(folder, "ping.com"), program));
+  ASSERT_TRUE(WriteWholeFile(InFolder(folder, "ping.bat"), "@echo ran>\"%~f0.ran\"\r\n"));
+}
+
+TEST_P(UninstallPlanted, RunsNoProgramLeftInAUserWritableFolder) {
+  char tempPath[MAX_PATH] = {};
+  ASSERT_NE(GetTempPathA(sizeof tempPath, tempPath), 0u);
+  std::string temp(tempPath, strlen(tempPath) - 1);
+  InstallAndStartTheCopy();
+  for (const std::string& folder : {temp, std::string(DefaultInstallFolder)}) ASSERT_NO_FATAL_FAILURE(PlantPings(folder));
+  if (GetParam().copyStaysInTheFolder) {
+    PointTempAt("C:\\No Such Temp");
+    Restart(InFolder(DefaultInstallFolder, "kavriset.exe"));
+  }
+  RunUninstall();
+  std::vector<std::string> moved = TempCopies();
+  std::string copy = GetParam().copyStaysInTheFolder || moved.empty() ? InFolder(DefaultInstallFolder, "kavriset.exe")
+                                                                       : InFolder(temp, moved[0].c_str());
+  HANDLE held = CreateFileA(copy.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE) << copy;
+  ASSERT_NO_FATAL_FAILURE(ExitWithoutMessage());
+  auto planted = [&](const std::string& name) {
+    return FileExists(InFolder(temp, (name + ".ran").c_str())) ||
+           FileExists(InFolder(DefaultInstallFolder, (name + ".ran").c_str()));
+  };
+  auto anyPlanted = [&] {
+    for (const std::string& name : PlantedNames())
+      if (planted(name)) return true;
+    return false;
+  };
+  bool paused = WaitUntil(
+      [&] { return RunningProcesses("ping.exe") + RunningProcesses("ping.com") != 0 || anyPlanted(); }, LongWaitMs,
+      10);
+  CloseHandle(held);
+  EXPECT_TRUE(paused) << "the deletion never paused";
+  ExpectTheCopyGone(DefaultInstallFolder, "");
+  for (const std::string& name : PlantedNames()) {
+    EXPECT_FALSE(planted(name)) << name << " ran";
+    EXPECT_TRUE(FileExists(InFolder(DefaultInstallFolder, name.c_str()))) << "the user's own " << name << " stays";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Folders, UninstallPlanted,
+                         testing::Values(PlantCase{"CopyMovedOut", false}, PlantCase{"CopyInTheFolder", true}),
+                         [](const testing::TestParamInfo<PlantCase>& info) { return info.param.name; });
 
 // A group folder that was there before (here the all-users Startup folder, listed among the
 // groups) is not removed with the installation's shortcut.
@@ -271,7 +343,7 @@ TEST_F(Uninstall, FromTheFullInstallerDeletesTheCopyDirectlyAndOffersInstallAgai
   EXPECT_TRUE(ControlEnabled(setup, IDC_FOLDER));
   // Written before the program ends, if at all: nothing to wait for once it has ended.
   ExitWithoutMessage();
-  EXPECT_TRUE(TempScripts().empty()) << "the full installer needs no self-delete script";
+  EXPECT_EQ(RunningProcesses("cmd.exe"), 0) << "the full installer needs no deletion after exit";
 }
 
 // Held by a reader that shares reading, or by one that shares nothing at all.
@@ -307,9 +379,8 @@ TEST_F(Uninstall, InstallThenUninstallFromTheCopyLeavesNoTraceButTheSettingsFile
   InstallAndStartTheCopy();
   RunUninstall();
   ExitWithoutMessage();
-  // No script is left to wait for: the moved copy's going is what ends the deletion.
   ASSERT_TRUE(WaitUntil(
-      [] { return !DirectoryExists(DefaultInstallFolder) && TempScripts().empty() && TempCopies().empty(); },
+      [] { return !DirectoryExists(DefaultInstallFolder) && RunningProcesses("cmd.exe") == 0 && TempCopies().empty(); },
       SelfDeleteWaitMs, 100));
 
   std::vector<std::string> left = Differences(before, SnapshotMachine());
@@ -411,11 +482,6 @@ void InstallElsewhere(SetupProcess& setup, const std::string& folder) {
   ASSERT_TRUE(WaitForExit(setup, ShortWaitMs, nullptr));
   EndSetup(setup);
   ASSERT_TRUE(StartSetup(setup, DownloadedSetup));
-}
-
-void PointTempAt(const std::string& folder) {
-  ASSERT_TRUE(SetEnvironmentVariableA("TMP", folder.c_str()));
-  ASSERT_TRUE(SetEnvironmentVariableA("TEMP", folder.c_str()));
 }
 
 class UninstallRecords : public Uninstall, public testing::WithParamInterface<RecordCase> {};
