@@ -177,20 +177,33 @@ bool IsMachineKey(const OBJECT_ATTRIBUTES* attributes) {
   return name && name->Buffer && LiesWithin(name->Buffer, name->Length / sizeof(wchar_t), MachineRoot);
 }
 
+// Wine's shell32 opens the profile list with full access only to read the profile folders from it,
+// where the shell of Windows reads it: that open is granted read access rather than refused, or
+// the shell could name none of the user's folders.
+bool IsReadByTheShell(const OBJECT_ATTRIBUTES* attributes) {
+  static const wchar_t ProfileList[] = L"\\ProfileList";
+  const size_t tail = wcslen(ProfileList);
+  const UNICODE_STRING* name = attributes->ObjectName;
+  size_t length = name && name->Buffer ? name->Length / sizeof(wchar_t) : 0;
+  return length >= tail && _wcsnicmp(name->Buffer + length - tail, ProfileList, tail) == 0;
+}
+
 // The access Windows grants a standard user under HKEY_LOCAL_MACHINE: read only; 0 when refused.
-ACCESS_MASK MachineAccess(ACCESS_MASK access) {
+ACCESS_MASK MachineAccess(ACCESS_MASK access, const OBJECT_ATTRIBUTES* attributes) {
+  constexpr ACCESS_MASK Views = KEY_WOW64_64KEY | KEY_WOW64_32KEY;
+  if (IsReadByTheShell(attributes)) return (access & Views) | KEY_READ;
   if (access & KeyWrites) return 0;
   if (access & MAXIMUM_ALLOWED) access = (access & ~MAXIMUM_ALLOWED) | KEY_READ;
   return access;
 }
 
 NTSTATUS NTAPI OpenKeyAsUser(PHANDLE key, ACCESS_MASK access, POBJECT_ATTRIBUTES attributes) {
-  if (IsMachineKey(attributes) && !(access = MachineAccess(access))) return Denied;
+  if (IsMachineKey(attributes) && !(access = MachineAccess(access, attributes))) return Denied;
   return realOpenKey(key, access, attributes);
 }
 
 NTSTATUS NTAPI OpenKeyExAsUser(PHANDLE key, ACCESS_MASK access, POBJECT_ATTRIBUTES attributes, ULONG options) {
-  if (IsMachineKey(attributes) && !(access = MachineAccess(access))) return Denied;
+  if (IsMachineKey(attributes) && !(access = MachineAccess(access, attributes))) return Denied;
   return realOpenKeyEx(key, access, attributes, options);
 }
 
@@ -198,7 +211,7 @@ NTSTATUS NTAPI OpenKeyExAsUser(PHANDLE key, ACCESS_MASK access, POBJECT_ATTRIBUT
 NTSTATUS NTAPI CreateKeyAsUser(PHANDLE key, ACCESS_MASK access, POBJECT_ATTRIBUTES attributes, ULONG index,
                                PUNICODE_STRING keyClass, ULONG options, PULONG disposition) {
   if (!IsMachineKey(attributes)) return realCreateKey(key, access, attributes, index, keyClass, options, disposition);
-  if (!(access = MachineAccess(access))) return Denied;
+  if (!(access = MachineAccess(access, attributes))) return Denied;
   NTSTATUS opened = realOpenKey(key, access, attributes);
   if (opened < 0) return Denied;
   if (disposition) *disposition = REG_OPENED_EXISTING_KEY;
