@@ -127,8 +127,8 @@ static void TidyRest(char* rest) {
 // where installations for one user go; it is composed in workPath, which is long enough for any
 // shell folder, and taken only when it keeps to the folder's length limit.
 static void ComposeDefaultFolder() {
-  if (setup.scope == KindScopeUser && SpecialFolderPath(LocalAppDataFolderId, setup.workPath) != 0 &&
-      AppendText(setup.workPath, "\\Programs\\xan") && CopyText(setup.folder, setup.workPath))
+  if (setup.scope == KindScopeUser && ComposeLocalDataPath(setup.workPath, "\\Programs\\xan") &&
+      CopyText(setup.folder, setup.workPath))
     return;
   CopyText(setup.folder, DefaultFolder);
 }

@@ -63,9 +63,6 @@ void SetStringValue(HKEY key, const char* name, const char* text);
 void SetNumberValue(HKEY key, const char* name, uint32_t number);
 void CloseKey(HKEY key);
 bool DeleteKey(RegistryRoot root, const char* path);
-// Whether the key may be opened for creating subkeys: false only when Windows denies it (Windows
-// 95 has no rights to deny).
-bool KeyAllowsCreating(RegistryRoot root, const char* path);
 // Reads a REG_SZ value that fits whole into buffer; false leaves the buffer empty.
 bool ReadStringValue(RegistryRoot root, const char* path, const char* name, char* buffer, uint32_t size);
 
@@ -77,7 +74,9 @@ void WriteProfileText(const char* file, const char* section, const char* key, co
 
 // Shell folders and shell links.
 uint16_t SpecialFolderPath(int csidl, char* buffer);  // length, 0 when the shell has none
-constexpr int LocalAppDataFolderId = 28;              // CSIDL_LOCAL_APPDATA
+// The user's local application data folder (CSIDL_LOCAL_APPDATA) and `name` after it, into a
+// buffer of MAX_PATH bytes; false, with the buffer empty, when the shell has none or it does not fit.
+bool ComposeLocalDataPath(char* buffer, const char* name);
 // Saves on a thread of its own, waiting at most 30 s; LinkSaveTimedOut also when a save that
 // timed out earlier has not ended yet.
 enum LinkSaveOutcome { LinkSaved, LinkNotSaved, LinkSaveTimedOut };

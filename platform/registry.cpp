@@ -34,13 +34,6 @@ bool DeleteKey(RegistryRoot root, const char* path) {
   return RegDeleteKeyA(RootKey(root), path) == ERROR_SUCCESS;
 }
 
-bool KeyAllowsCreating(RegistryRoot root, const char* path) {
-  HKEY key = nullptr;
-  LONG result = RegOpenKeyExA(RootKey(root), path, 0, KEY_CREATE_SUB_KEY, &key);
-  if (result == ERROR_SUCCESS) RegCloseKey(key);
-  return result != ERROR_ACCESS_DENIED;
-}
-
 // A value stored without its terminator is accepted when the terminator still fits; a value that
 // does not fit whole, or is not REG_SZ, leaves the buffer empty.
 bool ReadStringValue(RegistryRoot root, const char* path, const char* name, char* buffer, uint32_t size) {

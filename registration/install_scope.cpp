@@ -4,23 +4,28 @@
 // has neither, and an administrator whose rights are filtered by User Account Control is refused
 // like any other standard user.
 #include "registration/install_scope.h"
-#include <cstring>
 #include "install/folder_rules.h"
 #include "install/state_records.h"
 #include "registration/settings_file.h"
 #include "registration/uninstall_entry.h"
 
-bool MachineWideAllowed() { return KeyAllowsCreating(RootLocalMachine, UninstallKeysPath); }
+// The key exists on every Windows; opening it to set values is what a user without administrator
+// rights is refused, and Windows 95 refuses no one.
+bool MachineWideAllowed() {
+  HKEY key = CreateKeyForWrite(RootLocalMachine, UninstallKeysPath);
+  CloseKey(key);
+  return key != nullptr;
+}
 
-// Whether the settings of `scope` name an installation: ownFolder's when the running program lies
-// in one (with its final separator), any installation otherwise. Leaves setup.scope at `scope`.
-static bool SettingsNameInstallation(uint16_t scope, const char* ownFolder) {
+// Whether the folder of `scope`'s settings (or its default) holds an installation; for the
+// uninstaller copy, whether it is the copy's own folder. The dialog reads it all again at start.
+static bool ScopeHoldsInstallation(uint16_t scope, const char* ownFolder) {
   setup.scope = scope;
-  char folder[PathSize];
-  ReadSettingsText("Folder", folder, FolderLimit + 1);
-  if (folder[0] == '\0' || !AppendText(folder, "\\")) return false;
-  if (ownFolder[0] != '\0') return IsSameFolder(folder, ownFolder);
-  return DirectoryHoldsInstallation(folder, static_cast<uint16_t>(strlen(folder)));
+  ReadGroupAndFolder();
+  NormaliseFolder();
+  if (ownFolder[0] != '\0') return IsSameFolder(setup.folder, ownFolder);
+  ReadInstallationState();
+  return setup.partiallyInstalled;
 }
 
 bool SetInstallScope(InstallScope wanted) {
@@ -34,8 +39,8 @@ bool SetInstallScope(InstallScope wanted) {
   uint16_t other = allowed ? KindScopeUser : KindScopeMachine;
   char ownFolder[PathSize] = "";
   if (DirectoryHoldsInstallation(setup.ownPath, setup.ownDirLength))
-    AppendTextPart(ownFolder, sizeof ownFolder, setup.ownPath, setup.ownDirLength);
-  bool otherOnly = SettingsNameInstallation(other, ownFolder) && !SettingsNameInstallation(own, ownFolder);
+    AppendTextPart(ownFolder, sizeof ownFolder, setup.ownPath, setup.ownDirLength - 1u);
+  bool otherOnly = ScopeHoldsInstallation(other, ownFolder) && !ScopeHoldsInstallation(own, ownFolder);
   setup.scope = otherOnly ? other : own;
   return true;
 }
@@ -44,6 +49,6 @@ bool SetInstallScope(InstallScope wanted) {
 // removed by the files and keys a standard user may not touch.
 bool CheckRightsMissing() {
   if (setup.scope == KindScopeUser || MachineWideAllowed()) return false;
-  ShowMessage("Installed for all users, only an administrator can change it", setup.folder, MB_OK);
+  ShowMessage("Installed for all users, ask an administrator", setup.folder, MB_OK);
   return true;
 }

@@ -9,7 +9,7 @@
 // asks for one) is taken as it is; false, with setup.scope unchanged, for a machine-wide one
 // without the rights for it.
 bool SetInstallScope(InstallScope wanted);
-// Whether this run may write machine-wide: the key of the uninstall entries opens for creating keys.
+// Whether this run may write machine-wide: the key of the uninstall entries opens for writing.
 bool MachineWideAllowed();
 // True (after telling the user) when the installation is machine-wide and this run may not change it.
 bool CheckRightsMissing();

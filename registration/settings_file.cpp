@@ -18,11 +18,8 @@ static const char* const CreatedForKey = "CreatedFor";
 // Windows directory's file is read, and writes to it fail as the rest of a machine-wide one would.
 static const char* SettingsFile() {
   static char userFile[PathSize];
-  bool forUser = setup.scope == KindScopeUser;
-  if (forUser && userFile[0] == '\0' && SpecialFolderPath(LocalAppDataFolderId, userFile) != 0 &&
-      !(AppendText(userFile, "\\") && AppendText(userFile, SettingsFileName)))
-    userFile[0] = '\0';
-  return forUser && userFile[0] != '\0' ? userFile : SettingsFileName;
+  bool forUser = setup.scope == KindScopeUser && ComposeLocalDataPath(userFile, "\\kavri.ini");
+  return forUser ? userFile : SettingsFileName;
 }
 
 uint16_t ReadSettingsInt(const char* key, uint16_t fallback) {

@@ -625,7 +625,7 @@ TEST_F(Uninstall, AStandardUserIsToldThatAnInstallationForEveryoneNeedsAnAdminis
   ClickButton(setup, IDC_UNINSTALL);
   MessageBoxSeen box;
   ASSERT_TRUE(WaitForMessageBox(setup, box));
-  EXPECT_EQ(box.text, "Installed for all users, only an administrator can change it");
+  EXPECT_EQ(box.text, "Installed for all users, ask an administrator");
   EXPECT_EQ(box.caption, DefaultInstallFolder);
   AnswerMessageBox(box, IDOK);
   ASSERT_TRUE(WaitUntil([&] { return !FindMessageBox(setup, box); }, ShortWaitMs));
