@@ -1,5 +1,6 @@
 // The process from its first instruction to its last: the single-instance rule, the values that
-// start-up fills for everyone (own path, cursors, uninstall key), the modal dialog and shut-down.
+// start-up fills for everyone (own path, cursors, uninstall key, scope), the modal dialog and
+// shut-down.
 #include <windows.h>
 
 #include "app/colour_scheme.h"
@@ -8,10 +9,10 @@
 #include "app/own_directory.h"
 #include "install/self_copy.h"
 #include "install/setup_state.h"
+#include "registration/install_scope.h"
+#include "registration/uninstall_entry.h"
 #include "removal/self_delete.h"
 #include "resources/resource_ids.h"
-
-static const char* const UninstallKeyBase = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 
 // A second start raises the running instance, or the box it shows, and shows nothing itself.
 static void RaiseRunningInstance() {
@@ -42,8 +43,10 @@ static void RunFirstInstance() {
   SetErrorMode(SEM_FAILCRITICALERRORS);  // a drive without a medium fails the call, no system box
   systemWaitCursor = LoadCursorA(nullptr, IDC_WAIT);
   FillOwnPath();
-  CopyText(setup.uninstallKeyPath, UninstallKeyBase);
+  CopyText(setup.uninstallKeyPath, UninstallKeysPath);
+  AppendText(setup.uninstallKeyPath, "\\");
   AppendText(setup.uninstallKeyPath, PublicationTitle);
+  SetInstallScope(KindScopeUndecided);
   InspectOwnImage();
   DialogBoxParamA(programInstance, MAKEINTRESOURCEA(IDD_SETUP), nullptr, MainDialogProc, 0);
   ShutDown();

@@ -123,9 +123,19 @@ static void TidyRest(char* rest) {
   if (last && *last == '\\' && last[1] == '\0') *last = '\0';
 }
 
+// For the current user alone the default is "Programs\xan" in the user's local application data,
+// where installations for one user go; it is composed in workPath, which is long enough for any
+// shell folder, and taken only when it keeps to the folder's length limit.
+static void ComposeDefaultFolder() {
+  if (setup.scope == KindScopeUser && ComposeLocalDataPath(setup.workPath, "\\Programs\\xan") &&
+      CopyText(setup.folder, setup.workPath))
+    return;
+  CopyText(setup.folder, DefaultFolder);
+}
+
 bool NormaliseFolder() {
   bool accepted = true;
-  if (setup.folder[0] == '\0') CopyText(setup.folder, DefaultFolder);
+  if (setup.folder[0] == '\0') ComposeDefaultFolder();
   CopyText(setup.workPath, setup.folder);
   unsigned typedRoot = ScanTypedRoot(setup.workPath);
   // Rewritten in the copy, so that a refused folder is shown as it was typed.

@@ -39,6 +39,12 @@ extern const char* const BegunRecordName;    // "KavriB.dat"
 extern const char* const SettingsFileName;   // "kavri.ini"
 extern const char* const ViewerName;         // "Kavri.exe"
 
+// Whom an installation is for: everyone on the machine (the uninstall entry under
+// HKEY_LOCAL_MACHINE, kavri.ini in the Windows directory, the all-users Start menu), or the current
+// user alone (HKEY_CURRENT_USER, kavri.ini and the default folder in the user's local application
+// data, the user's own Start menu). Undecided counts as machine-wide.
+enum InstallScope : uint16_t { KindScopeUndecided = 0, KindScopeMachine = 1, KindScopeUser = 2 };
+
 // The bytes a complete installation counts; fixed when the program is built.
 extern const uint32_t ProgressTotal;
 
@@ -66,6 +72,7 @@ struct SetupState {
   bool installedThisRun;
   bool selfDeletePending;
   uint16_t allUsers;
+  uint16_t scope;  // an InstallScope, set before the dialog starts (SetInstallScope)
 
   const PayloadEntry* cursor;
   uint16_t nextResourceId;

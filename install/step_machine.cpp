@@ -11,6 +11,7 @@
 #include "install/self_copy.h"
 #include "install/setup_state.h"
 #include "install/state_records.h"
+#include "registration/install_scope.h"
 #include "registration/program_group.h"
 #include "registration/settings_file.h"
 #include "registration/uninstall_entry.h"
@@ -106,6 +107,7 @@ void StopInstallation() {
 }
 
 void StartInstall() {
+  if (CheckRightsMissing()) return;
   // Checked before anything is written: "..", a drive or a leading backslash would put the group,
   // and what uninstall removes with it, outside the Start menu.
   if (!GroupNameStaysInside(setup.groupName)) {

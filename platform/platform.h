@@ -74,6 +74,9 @@ void WriteProfileText(const char* file, const char* section, const char* key, co
 
 // Shell folders and shell links.
 uint16_t SpecialFolderPath(int csidl, char* buffer);  // length, 0 when the shell has none
+// The user's local application data folder (CSIDL_LOCAL_APPDATA) and `name` after it, into a
+// buffer of MAX_PATH bytes; false, with the buffer empty, when the shell has none or it does not fit.
+bool ComposeLocalDataPath(char* buffer, const char* name);
 // Saves on a thread of its own, waiting at most 30 s; LinkSaveTimedOut also when a save that
 // timed out earlier has not ended yet.
 enum LinkSaveOutcome { LinkSaved, LinkNotSaved, LinkSaveTimedOut };

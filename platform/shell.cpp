@@ -23,6 +23,13 @@ uint16_t SpecialFolderPath(int csidl, char* buffer) {
   return static_cast<uint16_t>(strnlen(buffer, MAX_PATH));
 }
 
+bool ComposeLocalDataPath(char* buffer, const char* name) {
+  constexpr int LocalAppDataFolderId = 28;  // CSIDL_LOCAL_APPDATA
+  bool composed = SpecialFolderPath(LocalAppDataFolderId, buffer) != 0 && AppendText(buffer, MAX_PATH, name);
+  if (!composed) buffer[0] = '\0';
+  return composed;
+}
+
 namespace {
 // One link operation in its own apartment: a save when target is set, else a load. A save runs
 // on a thread of its own while the dialog keeps answering.

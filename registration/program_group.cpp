@@ -18,7 +18,8 @@ void InitProgramGroups(HWND comboBox) {
   groups.commonProgramsFound = 0;
   if (LocateProgramsFolder(0) == 0) return;
   ListProgramGroups(comboBox);
-  if (LocateProgramsFolder(1) == 0) return;
+  // An installation for the current user alone keeps to the user's own Programs folder.
+  if (setup.scope == KindScopeUser || LocateProgramsFolder(1) == 0) return;
   ListProgramGroups(comboBox);
   groups.commonProgramsFound = 1;
 }

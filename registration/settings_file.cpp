@@ -1,5 +1,9 @@
 // The settings file "kavri.ini": group, folder and all-users choice in section "Installed", and
-// the one key of section "Settings" that uninstall removes.
+// the one key of section "Settings" that uninstall removes. Machine-wide it lies in the Windows
+// directory (named without a folder, the profile functions keep it there); for the current user
+// alone in the user's local application data, beside the folder "Programs" that holds such
+// installations: a file of its own needs no folder to be made for it or left behind, and local
+// rather than roaming, since the folder it names is on this computer only.
 #include "registration/settings_file.h"
 #include <cstring>
 #include "install/folder_rules.h"
@@ -10,35 +14,43 @@ const char* const CreatedFolderKey = "CreatedFolder";
 const char* const CreatedGroupKey = "CreatedGroup";
 static const char* const CreatedForKey = "CreatedFor";
 
+// Without a local application data folder, the user's settings cannot be kept apart: the
+// Windows directory's file is read, and writes to it fail as the rest of a machine-wide one would.
+static const char* SettingsFile() {
+  static char userFile[PathSize];
+  bool forUser = setup.scope == KindScopeUser && ComposeLocalDataPath(userFile, "\\kavri.ini");
+  return forUser ? userFile : SettingsFileName;
+}
+
 uint16_t ReadSettingsInt(const char* key, uint16_t fallback) {
-  return static_cast<uint16_t>(ReadProfileNumber(SettingsFileName, InstalledSection, key, fallback));
+  return static_cast<uint16_t>(ReadProfileNumber(SettingsFile(), InstalledSection, key, fallback));
 }
 
 void WriteSettingsInt(const char* key, uint16_t value) {
   char text[8] = "";
   if (!AppendNumber(text, value)) return;
-  WriteProfileText(SettingsFileName, InstalledSection, key, text);
+  WriteProfileText(SettingsFile(), InstalledSection, key, text);
 }
 
 void ReadGroupAndFolder() {
-  ReadProfileText(SettingsFileName, InstalledSection, "Group", DefaultGroupName, setup.groupName,
+  ReadProfileText(SettingsFile(), InstalledSection, "Group", DefaultGroupName, setup.groupName,
                   sizeof setup.groupName);
-  ReadProfileText(SettingsFileName, InstalledSection, "Folder", "", setup.folder, sizeof setup.folder);
+  ReadProfileText(SettingsFile(), InstalledSection, "Folder", "", setup.folder, sizeof setup.folder);
 }
 
 void WriteGroupAndFolder() {
-  WriteProfileText(SettingsFileName, InstalledSection, "Group", setup.groupName);
-  WriteProfileText(SettingsFileName, InstalledSection, "Folder", setup.folder);
+  WriteProfileText(SettingsFile(), InstalledSection, "Group", setup.groupName);
+  WriteProfileText(SettingsFile(), InstalledSection, "Folder", setup.folder);
 }
 
-void DeleteOfferPerchVersion() { WriteProfileText(SettingsFileName, "Settings", "OfferPerchVersion", nullptr); }
+void DeleteOfferPerchVersion() { WriteProfileText(SettingsFile(), "Settings", "OfferPerchVersion", nullptr); }
 
 void ReadSettingsText(const char* key, char* buffer, uint32_t size) {
-  ReadProfileText(SettingsFileName, InstalledSection, key, "", buffer, size);
+  ReadProfileText(SettingsFile(), InstalledSection, key, "", buffer, size);
 }
 
 void WriteSettingsText(const char* key, const char* text) {
-  WriteProfileText(SettingsFileName, InstalledSection, key, text);
+  WriteProfileText(SettingsFile(), InstalledSection, key, text);
 }
 
 // "CreatedFor" holds the created folder, "*" (which no path holds) and the installation folder it

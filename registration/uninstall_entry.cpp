@@ -1,10 +1,14 @@
-// The uninstall entry under HKEY_LOCAL_MACHINE: its eleven values, written in a fixed order from
-// one table, and its removal. Failures are silent: without rights the installation simply has no
-// entry.
+// The uninstall entry, under HKEY_LOCAL_MACHINE or for the current user alone under
+// HKEY_CURRENT_USER (the same values: the list of installed programs shows both): its eleven
+// values, written in a fixed order from one table, and its removal. Failures are silent.
 #include "registration/uninstall_entry.h"
 #include "install/folder_rules.h"
 #include "install/setup_state.h"
 #include "platform/paths.h"
+
+const char* const UninstallKeysPath = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+
+static RegistryRoot EntryRoot() { return setup.scope == KindScopeUser ? RootCurrentUser : RootLocalMachine; }
 
 // Values composed at completion; the table points at them.
 static struct {
@@ -70,10 +74,10 @@ static bool ComposeEntryValues(uint32_t recordBytes) {
   return fits;
 }
 
-// An empty key path would name HKEY_LOCAL_MACHINE itself; never write or delete there.
+// An empty key path would name the root itself; never write or delete there.
 void WriteUninstallEntry(uint32_t recordBytes) {
   if (setup.uninstallKeyPath[0] == '\0' || !ComposeEntryValues(recordBytes)) return;
-  HKEY key = CreateKeyForWrite(RootLocalMachine, setup.uninstallKeyPath);
+  HKEY key = CreateKeyForWrite(EntryRoot(), setup.uninstallKeyPath);
   if (!key) return;
   for (const UninstallValueRow& row : UninstallValues) {
     if (row.type == REG_SZ) SetStringValue(key, row.name, row.text);
@@ -87,8 +91,8 @@ void WriteUninstallEntry(uint32_t recordBytes) {
 void DeleteUninstallEntry() {
   if (setup.uninstallKeyPath[0] == '\0') return;
   char location[PathSize];
-  if (!ReadStringValue(RootLocalMachine, setup.uninstallKeyPath, "InstallLocation", location, sizeof location) ||
+  if (!ReadStringValue(EntryRoot(), setup.uninstallKeyPath, "InstallLocation", location, sizeof location) ||
       !IsSameFolder(location, setup.folder))
     return;
-  DeleteKey(RootLocalMachine, setup.uninstallKeyPath);
+  DeleteKey(EntryRoot(), setup.uninstallKeyPath);
 }

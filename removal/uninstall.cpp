@@ -11,6 +11,7 @@
 #include "install/setup_state.h"
 #include "install/state_records.h"
 #include "platform/shell.h"
+#include "registration/install_scope.h"
 #include "registration/program_group.h"
 #include "registration/settings_file.h"
 #include "registration/uninstall_entry.h"
@@ -238,13 +239,14 @@ void RemoveFolderChain() {
 
 void RunUninstall() {
   // A click queued before the installation started must not take its files away under it.
-  if (setup.installing || CheckFilesInUse()) return;
+  if (setup.installing || CheckRightsMissing() || CheckFilesInUse()) return;
   DeleteLeftoverCopies();
   MarkInstallationBegun();
   setup.installed = false;
   setup.openAvailable = false;
   setup.installedThisRun = false;
-  for (int allUsers = 0; allUsers <= 1; ++allUsers)
+  // An installation for the current user alone touches nothing of everyone's.
+  for (int allUsers = 0; allUsers <= (setup.scope != KindScopeUser); ++allUsers)
     if (LocateStartupFolder(allUsers)) DeleteGroupLink(PublicationTitle);
   DeleteOfferPerchVersion();
   RemoveProgramGroup();

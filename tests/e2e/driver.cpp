@@ -130,6 +130,25 @@ bool StartSetup(SetupProcess& setup, const std::string& exePath, const std::stri
   return LaunchSetup(setup, exePath, currentDir) && WaitForDialog(setup);
 }
 
+// A thread of the driver's making runs LoadLibraryA in the suspended process: the DLL is in place
+// before the program's own first instruction, and with it every call the program makes.
+bool StartSetupAsStandardUser(SetupProcess& setup, const std::string& exePath) {
+  if (!LaunchSetupWith(setup, exePath, "", CREATE_SUSPENDED)) return false;
+  const std::string library = WindowsPathOf(QUORVEL_STANDARD_USER_DLL);
+  void* name = VirtualAllocEx(setup.process, nullptr, library.size() + 1, MEM_COMMIT, PAGE_READWRITE);
+  auto load = reinterpret_cast<LPTHREAD_START_ROUTINE>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "LoadLibraryA")));
+  HANDLE loader = name && WriteProcessMemory(setup.process, name, library.c_str(), library.size() + 1, nullptr)
+                      ? CreateRemoteThread(setup.process, nullptr, 0, load, name, 0, nullptr)
+                      : nullptr;
+  DWORD module = 0;
+  bool loaded = loader && WaitForSingleObject(loader, ShortWaitMs) == WAIT_OBJECT_0 &&
+                GetExitCodeThread(loader, &module) && module != 0;
+  if (loader) CloseHandle(loader);
+  // Left suspended otherwise: the test fails, and EndSetup ends the process.
+  return loaded && ResumeThread(setup.thread) != static_cast<DWORD>(-1) && WaitForDialog(setup);
+}
+
 void EndSetup(SetupProcess& setup) {
   if (setup.process) {
     if (WaitForSingleObject(setup.process, 0) == WAIT_TIMEOUT) TerminateProcess(setup.process, 1);

@@ -44,6 +44,9 @@ bool LaunchSetup(SetupProcess& setup, const std::string& exePath, const std::str
 bool LaunchSetupWith(SetupProcess& setup, const std::string& exePath, const std::string& currentDir,
                      DWORD creationFlags);
 bool WaitForDialog(SetupProcess& setup, DWORD timeoutMs = ShortWaitMs);
+// Starts the program as a user without administrator rights: suspended, standard_user.dll loaded
+// into it before its first instruction, then resumed; waits for its dialog.
+bool StartSetupAsStandardUser(SetupProcess& setup, const std::string& exePath);
 // Ends a program that a failed test left running and closes the handles.
 void EndSetup(SetupProcess& setup);
 

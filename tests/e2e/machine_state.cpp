@@ -115,9 +115,9 @@ bool ReadRegistryDword(HKEY root, const std::string& subkey, const char* name, D
   return true;
 }
 
-std::string SettingsValue(const char* section, const char* key) {
+std::string SettingsValue(const char* section, const char* key, const std::string& file) {
   char buffer[512] = {};
-  GetPrivateProfileStringA(section, key, "<missing>", buffer, sizeof buffer, IniName);
+  GetPrivateProfileStringA(section, key, "<missing>", buffer, sizeof buffer, file.c_str());
   return buffer;
 }
 

@@ -28,8 +28,8 @@ bool RegistryKeyExists(HKEY root, const std::string& subkey);
 bool ReadRegistryString(HKEY root, const std::string& subkey, const char* name, std::string& value);
 bool ReadRegistryDword(HKEY root, const std::string& subkey, const char* name, DWORD& value);
 
-// The value of section/key in kavri.ini, or "<missing>".
-std::string SettingsValue(const char* section, const char* key);
+// The value of section/key in kavri.ini (the Windows directory's unless named), or "<missing>".
+std::string SettingsValue(const char* section, const char* key, const std::string& file = IniName);
 
 std::string SpecialFolder(int csidl);
 // The target path stored in a shell link, or "" when it cannot be loaded.

@@ -47,7 +47,12 @@ std::string InFolder(const std::string& folder, const char* name) {
   return path + name;
 }
 
-std::string ProgramGroupFolder() { return SpecialFolder(CSIDL_COMMON_PROGRAMS) + "\\Statorix"; }
+std::string ProgramGroupFolder(bool forOneUser) {
+  return SpecialFolder(forOneUser ? CSIDL_PROGRAMS : CSIDL_COMMON_PROGRAMS) + "\\Statorix";
+}
+
+std::string OneUserFolder() { return SpecialFolder(CSIDL_LOCAL_APPDATA) + "\\Programs\\xan"; }
+std::string OneUserSettingsFile() { return SpecialFolder(CSIDL_LOCAL_APPDATA) + "\\kavri.ini"; }
 
 bool InstallInto(const SetupProcess& setup, const std::string& folder) {
   if (folder != DefaultInstallFolder) TypeText(setup, IDC_FOLDER, folder);
@@ -90,14 +95,16 @@ void ExpectInstalledFiles(const std::string& folder) {
   EXPECT_FALSE(FileExists(InFolder(folder, "Kavri.ex_"))) << "the expansion's temporary file stayed";
 }
 
-void ExpectRegistration(const std::string& folder) {
+void ExpectRegistration(const std::string& folder, bool forOneUser) {
+  const HKEY root = forOneUser ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
+  const std::string settings = forOneUser ? OneUserSettingsFile() : IniName;
   const std::string copy = InFolder(folder, "kavriset.exe");
   const std::pair<const char*, std::string> strings[] = {
       {"DisplayName", "Quorvel"},       {"UninstallString", "\"" + copy + "\""}, {"InstallLocation", folder},
       {"Publisher", "Norvane"},         {"DisplayIcon", copy + ",0"},             {"DisplayVersion", "1.740"}};
   for (const auto& [name, expected] : strings) {
     std::string text;
-    EXPECT_TRUE(ReadRegistryString(HKEY_LOCAL_MACHINE, UninstallKey, name, text)) << name << " is no REG_SZ";
+    EXPECT_TRUE(ReadRegistryString(root, UninstallKey, name, text)) << name << " is no REG_SZ";
     EXPECT_EQ(text, expected) << name;
   }
   // What the folder holds after installing, in KiB rounded up.
@@ -110,20 +117,20 @@ void ExpectRegistration(const std::string& folder) {
                                                    {"NoRepair", 1}};
   for (const auto& [name, expected] : numbers) {
     DWORD number = 0;
-    EXPECT_TRUE(ReadRegistryDword(HKEY_LOCAL_MACHINE, UninstallKey, name, number)) << name << " is no REG_DWORD";
+    EXPECT_TRUE(ReadRegistryDword(root, UninstallKey, name, number)) << name << " is no REG_DWORD";
     EXPECT_EQ(number, expected) << name;
   }
-  std::vector<std::string> values = ListRegistry(HKEY_LOCAL_MACHINE, UninstallKey);
+  std::vector<std::string> values = ListRegistry(root, UninstallKey);
   EXPECT_EQ(std::count_if(values.begin(), values.end(),
                           [](const std::string& line) { return line.find(": ") != std::string::npos; }),
             11)
       << testing::PrintToString(values);
 
-  EXPECT_EQ(SettingsValue("Installed", "Group"), "Statorix");
-  EXPECT_EQ(SettingsValue("Installed", "Folder"), folder);
-  EXPECT_EQ(SettingsValue("Installed", "AllUsers"), "1");
+  EXPECT_EQ(SettingsValue("Installed", "Group", settings), "Statorix");
+  EXPECT_EQ(SettingsValue("Installed", "Folder", settings), folder);
+  EXPECT_EQ(SettingsValue("Installed", "AllUsers", settings), forOneUser ? "0" : "1");
 
-  std::string link = ProgramGroupFolder() + "\\Quorvel.lnk";
+  std::string link = ProgramGroupFolder(forOneUser) + "\\Quorvel.lnk";
   ASSERT_TRUE(FileExists(link)) << link;
   EXPECT_STRCASEEQ(ShortcutTarget(link).c_str(), InFolder(folder, "Kavri.exe").c_str());
 }

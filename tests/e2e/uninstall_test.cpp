@@ -615,4 +615,89 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<SpellingCase>& info) { return info.param.name; });
 // ---- end of the typed spellings
 
+// ---- An installation for the current user alone: a standard user (standard_user.dll) installs
+// through the dialog into the default it is offered, and nothing machine-wide is written. The
+// uninstall, from the copy as the list of installed programs starts it, or by an administrator's
+// run of the installer that finds the installation, leaves nothing but the user's kavri.ini.
+struct OneUserCase {
+  const char* name;
+  bool byAnAdministrator;
+};
+
+class UninstallForOneUser : public Uninstall, public testing::WithParamInterface<OneUserCase> {};
+
+TEST_P(UninstallForOneUser, InstallsInTheUsersOwnPlacesAndLeavesNoTrace) {
+  Restart(DownloadedSetup);  // the baseline after one plain run, as above
+  std::vector<std::string> before = SnapshotMachine();
+  const std::string folder = OneUserFolder();
+  CloseDialogWindow(setup);
+  ASSERT_TRUE(WaitForExit(setup, ShortWaitMs, nullptr));
+  EndSetup(setup);
+
+  ASSERT_TRUE(StartSetupAsStandardUser(setup, DownloadedSetup));
+  EXPECT_EQ(ControlText(setup, IDC_FOLDER), folder) << "the default for one user";
+  ASSERT_TRUE(InstallInto(setup, folder));
+  ExpectInstalledFiles(folder);
+  ExpectRegistration(folder, true);
+  EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, UninstallKey));
+  const std::string profile = "+ " + SpecialFolder(CSIDL_PROFILE) + "\\";
+  for (const std::string& line : Differences(before, SnapshotMachine()))
+    EXPECT_TRUE(line.compare(0, profile.size(), profile) == 0 || line.compare(0, 7, "+ HKCU\\") == 0)
+        << "written outside the user's own places: " << line;
+
+  CloseDialogWindow(setup);
+  ASSERT_TRUE(WaitForExit(setup, ShortWaitMs, nullptr));
+  EndSetup(setup);
+  if (GetParam().byAnAdministrator) {
+    ASSERT_TRUE(StartSetup(setup, DownloadedSetup));
+  } else {
+    ASSERT_TRUE(StartSetupAsStandardUser(setup, DownloadedSetup));
+    EXPECT_EQ(ControlText(setup, IDC_FOLDER), folder) << "read back from the user's settings";
+    EXPECT_EQ(ControlText(setup, IDC_STATUS), "Installed");
+    CloseDialogWindow(setup);
+    ASSERT_TRUE(WaitForExit(setup, ShortWaitMs, nullptr));
+    EndSetup(setup);
+    std::string command;
+    ASSERT_TRUE(ReadRegistryString(HKEY_CURRENT_USER, UninstallKey, "UninstallString", command));
+    ASSERT_GT(command.size(), 2u);
+    ASSERT_TRUE(StartSetupAsStandardUser(setup, command.substr(1, command.size() - 2)));
+  }
+  EXPECT_EQ(ControlText(setup, IDC_STATUS), "Installed");
+  EXPECT_EQ(ControlText(setup, IDC_FOLDER), folder);
+  RunUninstall();
+  ExitWithoutMessage();
+  EXPECT_TRUE(WaitUntil([&] { return !DirectoryExists(folder) && TempCopies().empty(); }, SelfDeleteWaitMs, 100));
+  // The key of the user's uninstall entries, which a new Wine prefix lacks, is Windows' own: it stays.
+  std::vector<std::string> left = Differences(before, SnapshotMachine());
+  std::vector<std::string> expected = {"+ " + OneUserSettingsFile(),
+                                       "+ HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall"};
+  EXPECT_EQ(left, expected) << testing::PrintToString(left);
+}
+
+INSTANTIATE_TEST_SUITE_P(Uninstallers, UninstallForOneUser,
+                         testing::Values(OneUserCase{"FromTheCopy", false}, OneUserCase{"ByAnAdministrator", true}),
+                         [](const testing::TestParamInfo<OneUserCase>& info) { return info.param.name; });
+
+// A standard user meets an installation for everyone: it is shown as it is, and its Uninstall,
+// which only an administrator may run, is refused with a message before anything is touched.
+TEST_F(Uninstall, AStandardUserIsToldThatAnInstallationForEveryoneNeedsAnAdministrator) {
+  ASSERT_TRUE(InstallInto(setup, DefaultInstallFolder));
+  CloseDialogWindow(setup);
+  ASSERT_TRUE(WaitForExit(setup, ShortWaitMs, nullptr));
+  EndSetup(setup);
+  ASSERT_TRUE(StartSetupAsStandardUser(setup, InFolder(DefaultInstallFolder, "kavriset.exe")));
+  EXPECT_EQ(ControlText(setup, IDC_STATUS), "Installed");
+  EXPECT_EQ(ControlText(setup, IDC_FOLDER), DefaultInstallFolder);
+  ClickButton(setup, IDC_UNINSTALL);
+  MessageBoxSeen box;
+  ASSERT_TRUE(WaitForMessageBox(setup, box));
+  EXPECT_EQ(box.text, "Installed for all users, ask an administrator");
+  EXPECT_EQ(box.caption, DefaultInstallFolder);
+  AnswerMessageBox(box, IDOK);
+  ASSERT_TRUE(WaitUntil([&] { return !FindMessageBox(setup, box); }, ShortWaitMs));
+  EXPECT_EQ(ControlText(setup, IDC_STATUS), "Installed");
+  ExpectInstalledFiles(DefaultInstallFolder);
+  ExpectRegistration(DefaultInstallFolder);
+}
+
 }  // namespace
