@@ -384,3 +384,61 @@ bool SealImage(std::vector<uint8_t>& image, std::string& error) {
   Put32(image, optional + 64, PeChecksum(image, optional + 64));
   return true;
 }
+
+bool CheckRelocations(const std::vector<uint8_t>& image, const std::vector<uint8_t>& rebased, std::string& error) {
+  Reader r(image), other(rebased);
+  if (!r.Has(0, DosHeaderSize)) return Fail(error, "not an executable");
+  uint64_t nt = r.U32(0x3C);
+  if (!r.Has(nt, NtHeadersSize) || !other.Has(nt, NtHeadersSize)) return Fail(error, "not a PE32 file");
+  uint64_t optional = nt + 24;
+  uint32_t delta = other.U32(optional + 28) - r.U32(optional + 28);
+  if (delta == 0) return Fail(error, "the two images have the same base");
+  uint32_t sectionCount = r.U16(nt + 6);
+  uint64_t table = nt + NtHeadersSize;
+  if (!r.Has(table, uint64_t(sectionCount) * SectionHeaderSize)) return Fail(error, "the section table runs past the end");
+  std::vector<Section> sections(sectionCount);
+  for (uint32_t i = 0; i < sectionCount; ++i) {
+    uint64_t at = table + uint64_t(i) * SectionHeaderSize;
+    sections[i] = {{}, r.U32(at + 8), r.U32(at + 12), r.U32(at + 16), r.U32(at + 20), r.U32(at + 36)};
+    memcpy(sections[i].name, &image[at], 8);
+    if (!r.Has(sections[i].rawPosition, sections[i].rawSize) || !other.Has(sections[i].rawPosition, sections[i].rawSize))
+      return Fail(error, "section " + std::string(sections[i].name) + " runs past the end of a file");
+  }
+  auto position = [&](uint64_t rva) -> uint64_t {
+    for (const Section& s : sections)
+      if (rva >= s.virtualAddress && rva - s.virtualAddress < s.rawSize) return rva - s.virtualAddress + s.rawPosition;
+    return 0;
+  };
+  uint32_t relocationRva = r.U32(optional + 96 + 8 * RelocationDirectory);
+  uint32_t relocationSize = r.U32(optional + 100 + 8 * RelocationDirectory);
+  uint64_t block = position(relocationRva), end = block + relocationSize;
+  if (block == 0 || !r.Has(block, relocationSize)) return Fail(error, "the base relocations lie outside the sections");
+  std::vector<bool> named(image.size(), false);
+  while (block < end) {
+    if (end - block < 8 || r.U32(block + 4) < 8 || r.U32(block + 4) > end - block)
+      return Fail(error, "a base relocation block does not fit the relocation directory");
+    uint32_t page = r.U32(block), blockSize = r.U32(block + 4);
+    for (uint32_t entry = 8; entry + 2 <= blockSize; entry += 2) {
+      uint16_t value = r.U16(block + entry);
+      if (value >> 12 == 0) continue;  // padding to a 4-byte block
+      uint64_t at = position(page + (value & 0xFFF));
+      if (value >> 12 != 3 || at == 0 || !r.Has(at, 4))
+        return Fail(error, "a base relocation at " + Hex(page + (value & 0xFFF)) + " is not a 32-bit address in a section");
+      named[at] = true;
+    }
+    block += blockSize;
+  }
+  for (const Section& s : sections) {
+    for (uint64_t at = s.rawPosition; at + 4 <= uint64_t(s.rawPosition) + s.rawSize;) {
+      bool moves = other.U32(at) - r.U32(at) == delta;
+      if (named[at] && !moves)
+        return Fail(error, "the base relocation at " + Hex(at - s.rawPosition + s.virtualAddress) +
+                               " names a word that does not move with the base");
+      if (!named[at] && moves)
+        return Fail(error, "the address at " + Hex(at - s.rawPosition + s.virtualAddress) + " in " +
+                               std::string(s.name) + " moves with the base, but no base relocation names it");
+      at += named[at] ? 4 : 1;
+    }
+  }
+  return true;
+}

@@ -44,6 +44,11 @@ constexpr uint32_t SectionExecutable = 0x20000000, SectionWritable = 0x80000000;
 bool CheckLayout(const std::vector<uint8_t>& image, const PayloadSizes* sizes, LayoutReport& report,
                  std::string& error);
 
+// Compares the image with the same link at another base: every 32-bit word of the sections that
+// differs by the difference of the bases must be named by a base relocation, and every relocation
+// must name such a word. The loader moves nothing else when it loads the image elsewhere.
+bool CheckRelocations(const std::vector<uint8_t>& image, const std::vector<uint8_t>& rebased, std::string& error);
+
 // Finishes a linked image where ld cannot: clears the write right bfd always gives a section named
 // .rsrc, and packs the headers into the first file block when ld's 128-byte DOS stub is all that
 // keeps them out of it (the NT headers move to 0x40, the sections' data 512 bytes down). Refuses a
