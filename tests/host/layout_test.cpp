@@ -16,7 +16,9 @@ struct FakeResource {
 struct FakePe {
   std::vector<FakeResource> resources;  // in the order their data is laid out
   bool relocAfterResources = false;  // the .reloc section after .rsrc instead of before it
-  uint32_t relocationSize = 0x20;    // of the relocation directory, at the start of .reloc
+  // One block for the code's page: a 32-bit address at .text+0x10, then padding.
+  std::vector<uint16_t> relocationEntries = {0x3010, 0x0000};
+  uint32_t relocationSize = 12;  // of the relocation directory, at the start of .reloc
   uint16_t dllCharacteristics = DynamicBase | NxCompatible | NoSeh;
   uint32_t codeRights = 0x60000020, resourceRights = 0x40000040;
   uint32_t ntHeaders = 0x40, headersSize = 0x200;  // as ld writes them: 0x80, 0x400
@@ -119,7 +121,6 @@ std::vector<uint8_t> FakePe::Build() const {
     Put32(image, at + 36, rights);
   };
   putSection(0, ".text", 0x1000, 0x200, headersSize, codeRights);
-  // The relocation blocks themselves are never read: only where the directory says they lie.
   uint32_t relocationRva = relocAfterResources ? 0x30000 : 0x2000;
   putSection(relocAfterResources ? 2 : 1, ".reloc", relocationRva, 0x200,
              relocAfterResources ? uint32_t((ResourcePosition() + rsrc.size())) : headersSize + 0x200, 0x42000040);
@@ -127,6 +128,13 @@ std::vector<uint8_t> FakePe::Build() const {
              resourceRights);
   Put32(image, optional + 136, relocationRva);
   Put32(image, optional + 140, relocationSize);
+  Put32(image, optional + 28, 0x400000);
+  if (!relocAfterResources) {
+    size_t block = headersSize + 0x200;
+    Put32(image, block, 0x1000);
+    Put32(image, block + 4, uint32_t(8 + 2 * relocationEntries.size()));
+    for (size_t i = 0; i < relocationEntries.size(); ++i) Put16(image, block + 8 + 2 * i, relocationEntries[i]);
+  }
   image.insert(image.end(), rsrc.begin(), rsrc.end());
   if (relocAfterResources) image.resize(image.size() + 0x200, 0);
   if (!certificateTable.empty()) {
@@ -270,6 +278,39 @@ TEST(Layout, SealingPacksTheHeadersAndMakesTheResourcesReadOnly) {
   Put32(signedImage, 0x40 + 24 + 132, 8);
   EXPECT_FALSE(SealImage(signedImage, error));
   EXPECT_NE(error.find("signature"), std::string::npos);
+}
+
+// The same image at base 0x10000000: the words at the given offsets into .text moved with it.
+std::vector<uint8_t> Rebased(const FakePe& pe, const std::vector<uint32_t>& moved) {
+  std::vector<uint8_t> image = pe.Build();
+  Put32(image, 0x40 + 24 + 28, 0x10000000);
+  for (uint32_t at : moved) Put32(image, pe.headersSize + at, 0x10000000 - 0x400000);
+  return image;
+}
+
+TEST(Layout, RelocationsNameExactlyTheWordsThatMoveWithTheBase) {
+  struct Case {
+    const char* name;
+    std::vector<uint16_t> entries;
+    std::vector<uint32_t> moved;
+    const char* error;  // nullptr: accepted
+  };
+  const Case cases[] = {
+      {"the one address relocated", {0x3010, 0}, {0x10}, nullptr},
+      {"an address without relocation", {0x3010, 0}, {0x10, 0x20}, "0x1020 in .text moves with the base, but no base"},
+      {"a relocation of a constant", {0x3010, 0x3020}, {0x10}, "at 0x1020 names a word that does not move"},
+      {"a 64-bit relocation", {0xA010, 0}, {0x10}, "not a 32-bit address"},
+  };
+  for (const Case& c : cases) {
+    FakePe pe = GoodInstaller();
+    pe.relocationEntries = c.entries;
+    std::string error;
+    bool accepted = CheckRelocations(pe.Build(), Rebased(pe, c.moved), error);
+    EXPECT_EQ(accepted, c.error == nullptr) << c.name << ": " << error;
+    if (c.error) {
+      EXPECT_NE(error.find(c.error), std::string::npos) << c.name << ": " << error;
+    }
+  }
 }
 
 // After the sections only the certificate table the security directory names may follow, whole.
