@@ -1,7 +1,9 @@
-// check_layout [--progress-total OUT.cpp] [--payload-sizes F] [--report R] EXE: refuses an
-// installer whose payload is not laid out for the uninstaller cut (run again after signing, when
-// the signature must be the only thing after the sections), and derives from the linked
-// file what only the link can tell: the uninstaller copy's size and so the progress total.
+// check_layout [--progress-total OUT.cpp] [--payload-sizes F] [--report R] [--rebased EXE2] EXE:
+// refuses an installer whose payload is not laid out for the uninstaller cut or that is not
+// hardened (run again after signing, when the signature must be the only thing after the
+// sections), or whose relocations miss an address (EXE2: the same link at another base), and
+// derives from the linked file what only the link can tell: the uninstaller copy's size and so
+// the progress total.
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -11,7 +13,7 @@
 namespace {
 
 int ShowUsage() {
-  fprintf(stderr, "usage: check_layout [--progress-total OUT.cpp] [--payload-sizes FILE] [--report FILE] EXE\n");
+  fprintf(stderr, "usage: check_layout [--progress-total OUT.cpp] [--payload-sizes FILE] [--report FILE] [--rebased EXE2] EXE\n");
   return 2;
 }
 
@@ -49,11 +51,12 @@ std::string ReportText(const std::string& exe, const LayoutReport& report, const
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string progressPath, sizesPath, reportPath, exePath;
+  std::string progressPath, sizesPath, reportPath, rebasedPath, exePath;
   for (int i = 1; i < argc; ++i) {
     if (strcmp(argv[i], "--progress-total") == 0 && i + 1 < argc) progressPath = argv[++i];
     else if (strcmp(argv[i], "--payload-sizes") == 0 && i + 1 < argc) sizesPath = argv[++i];
     else if (strcmp(argv[i], "--report") == 0 && i + 1 < argc) reportPath = argv[++i];
+    else if (strcmp(argv[i], "--rebased") == 0 && i + 1 < argc) rebasedPath = argv[++i];
     else if (argv[i][0] != '-' && exePath.empty()) exePath = argv[i];
     else return ShowUsage();
   }
@@ -80,6 +83,12 @@ int main(int argc, char** argv) {
   }
   LayoutReport report;
   if (!CheckLayout(image, haveSizes ? &sizes : nullptr, report, error)) {
+    fprintf(stderr, "check_layout: %s: %s\n", exePath.c_str(), error.c_str());
+    return 1;
+  }
+  std::vector<uint8_t> rebased;
+  if (!rebasedPath.empty() &&
+      (!ReadWholeFile(rebasedPath, rebased, error) || !CheckRelocations(image, rebased, error))) {
     fprintf(stderr, "check_layout: %s: %s\n", exePath.c_str(), error.c_str());
     return 1;
   }

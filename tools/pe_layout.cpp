@@ -1,6 +1,7 @@
 // Reads a PE32 file's headers and resource tree, bounds-checked throughout, and checks the
 // payload layout; also parses the key-value sizes file written by make_payload.
 #include "tools/pe_layout.h"
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <sstream>
@@ -12,6 +13,11 @@ constexpr uint32_t OptionalHeaderSize32 = 224;  // the installer locates its sec
 constexpr uint32_t ResourceDirectory = 2;
 constexpr uint32_t SecurityDirectory = 4;
 constexpr uint32_t RelocationDirectory = 5;
+constexpr uint32_t DebugDirectory = 6;
+constexpr uint16_t RelocationsStripped = 0x0001;
+constexpr uint32_t DosHeaderSize = 64;
+constexpr uint32_t NtHeadersSize = 4 + 20 + OptionalHeaderSize32;
+constexpr uint32_t SectionHeaderSize = 40;
 // windres aligns each resource's data to 8 bytes.
 constexpr uint32_t ResourceDataAlignment = 8;
 // The linker rounds the last section's raw data up to FileAlignment with zero bytes (measured
@@ -25,7 +31,7 @@ constexpr uint16_t CertificateTypePkcsSignedData = 0x0002;
 
 struct Section {
   char name[9];
-  uint32_t virtualSize, virtualAddress, rawSize, rawPosition;
+  uint32_t virtualSize, virtualAddress, rawSize, rawPosition, characteristics;
 };
 
 struct ResourceData {
@@ -212,9 +218,17 @@ bool CheckLayout(const std::vector<uint8_t>& image, const PayloadSizes* sizes, L
     s.virtualAddress = r.U32(at + 12);
     s.rawSize = r.U32(at + 16);
     s.rawPosition = r.U32(at + 20);
-    if (strcmp(s.name, ".reloc") == 0) return Fail(error, "the file has a .reloc section (link with --disable-reloc-section)");
+    s.characteristics = r.U32(at + 36);
+    if ((s.characteristics & SectionWritable) && (s.characteristics & SectionExecutable))
+      return Fail(error, "section " + std::string(s.name) + " is writable and executable");
   }
-  if (directorySize(RelocationDirectory) != 0) return Fail(error, "the file has base relocations");
+  const struct {
+    uint16_t flag;
+    const char* name;
+  } hardening[] = {{DynamicBase, "DYNAMIC_BASE"}, {NxCompatible, "NX_COMPAT"}, {NoSeh, "NO_SEH"}};
+  for (const auto& h : hardening)
+    if (!(r.U16(optional + 70) & h.flag)) return Fail(error, std::string("the header does not declare ") + h.name);
+  if (r.U16(nt + 22) & RelocationsStripped) return Fail(error, "the header says the relocations are stripped");
 
   const Section& last = sections.back();
   for (uint32_t i = 0; i + 1 < sectionCount; ++i)
@@ -224,6 +238,13 @@ bool CheckLayout(const std::vector<uint8_t>& image, const PayloadSizes* sizes, L
   if (directorySize(ResourceDirectory) == 0 || resourceRva < last.virtualAddress ||
       resourceRva - last.virtualAddress >= last.rawSize)
     return Fail(error, "the resource section is not the last section (last is " + std::string(last.name) + ")");
+  if (last.characteristics & SectionWritable) return Fail(error, "the resource section is writable");
+  // Before the resource section, the relocations stay whole in the uninstaller copy.
+  uint64_t relocationEnd = uint64_t(directoryRva(RelocationDirectory)) + directorySize(RelocationDirectory);
+  if (directorySize(RelocationDirectory) == 0)
+    return Fail(error, "the file has no base relocations: it cannot be moved to a random base");
+  if (relocationEnd > last.virtualAddress)
+    return Fail(error, "the base relocations end at " + Hex(relocationEnd) + ", inside the resource section");
   uint64_t sectionEnd = uint64_t(last.rawPosition) + last.rawSize;
   if (sectionEnd > image.size()) return Fail(error, "the last section runs past the end of the file");
   uint32_t certificatePosition = directoryRva(SecurityDirectory);
@@ -293,6 +314,131 @@ bool CheckLayout(const std::vector<uint8_t>& image, const PayloadSizes* sizes, L
         return Fail(error, "resource " + std::to_string(PayloadResourceIds[i]) + " holds " +
                                std::to_string(report.payload[i].size) + " bytes, the payload sizes say " +
                                std::to_string(sizes->storedSize[i]));
+  }
+  return true;
+}
+
+namespace {
+
+void Put32(std::vector<uint8_t>& image, uint64_t at, uint32_t value) {
+  for (int i = 0; i < 4; ++i) image[at + i] = uint8_t(value >> (8 * i));
+}
+
+// The PE checksum (16-bit one's-complement sum of the file with the field itself as 0, plus the
+// file's length), as ld computed it before the file changed.
+uint32_t PeChecksum(const std::vector<uint8_t>& image, uint64_t field) {
+  uint64_t sum = 0;
+  for (uint64_t at = 0; at < image.size(); at += 2) {
+    if (at >= field && at < field + 4) continue;
+    sum += image[at] | (at + 1 < image.size() ? image[at + 1] << 8 : 0);
+    sum = (sum & 0xFFFF) + (sum >> 16);
+  }
+  return uint32_t((sum & 0xFFFF) + image.size());
+}
+
+}  // namespace
+
+bool SealImage(std::vector<uint8_t>& image, std::string& error) {
+  Reader r(image);
+  if (!r.Has(0, DosHeaderSize) || image[0] != 'M' || image[1] != 'Z') return Fail(error, "not an executable (no MZ header)");
+  uint64_t nt = r.U32(0x3C);
+  if (nt < DosHeaderSize || !r.Has(nt, NtHeadersSize) || memcmp(&image[nt], "PE\0\0", 4) != 0 ||
+      r.U16(nt + 20) != OptionalHeaderSize32 || r.U16(nt + 24) != 0x10B)
+    return Fail(error, "not a PE32 file with a 224-byte optional header");
+  uint64_t optional = nt + 24;
+  uint32_t sectionCount = r.U16(nt + 6);
+  uint64_t table = nt + NtHeadersSize;
+  if (!r.Has(table, uint64_t(sectionCount) * SectionHeaderSize))
+    return Fail(error, "the section table runs past the end of the file");
+  if (r.U32(nt + 8) != 0 || r.U32(optional + 100 + 8 * SecurityDirectory) != 0 ||
+      r.U32(optional + 100 + 8 * DebugDirectory) != 0)
+    return Fail(error, "the image carries a signature, symbols or debug data, whose positions would go stale");
+
+  for (uint32_t i = 0; i < sectionCount; ++i) {
+    uint64_t at = table + uint64_t(i) * SectionHeaderSize;
+    if (memcmp(&image[at], ".rsrc\0\0\0", 8) == 0) Put32(image, at + 36, r.U32(at + 36) & ~SectionWritable);
+  }
+
+  uint32_t fileAlignment = r.U32(optional + 36);
+  uint32_t headersSize = r.U32(optional + 60);
+  uint64_t packedEnd = DosHeaderSize + NtHeadersSize + uint64_t(sectionCount) * SectionHeaderSize;
+  uint64_t packedSize = fileAlignment ? (packedEnd + fileAlignment - 1) / fileAlignment * fileAlignment : 0;
+  if (packedSize != 0 && packedSize < headersSize && headersSize <= image.size()) {
+    uint32_t shift = uint32_t(headersSize - packedSize);
+    for (uint32_t i = 0; i < sectionCount; ++i) {
+      uint64_t at = table + uint64_t(i) * SectionHeaderSize;
+      uint32_t position = r.U32(at + 20);
+      if (position == 0) continue;
+      if (position < headersSize) return Fail(error, "a section's data lies inside the headers");
+      Put32(image, at + 20, position - shift);
+    }
+    std::copy(image.begin() + nt, image.begin() + table + uint64_t(sectionCount) * SectionHeaderSize,
+              image.begin() + DosHeaderSize);
+    std::fill(image.begin() + packedEnd, image.begin() + headersSize, 0);
+    image.erase(image.begin() + packedSize, image.begin() + headersSize);
+    Put32(image, 0x3C, DosHeaderSize);
+    nt = DosHeaderSize;
+    optional = nt + 24;
+    Put32(image, optional + 60, uint32_t(packedSize));
+  }
+  Put32(image, optional + 64, PeChecksum(image, optional + 64));
+  return true;
+}
+
+bool CheckRelocations(const std::vector<uint8_t>& image, const std::vector<uint8_t>& rebased, std::string& error) {
+  Reader r(image), other(rebased);
+  if (!r.Has(0, DosHeaderSize)) return Fail(error, "not an executable");
+  uint64_t nt = r.U32(0x3C);
+  if (!r.Has(nt, NtHeadersSize) || !other.Has(nt, NtHeadersSize)) return Fail(error, "not a PE32 file");
+  uint64_t optional = nt + 24;
+  uint32_t delta = other.U32(optional + 28) - r.U32(optional + 28);
+  if (delta == 0) return Fail(error, "the two images have the same base");
+  uint32_t sectionCount = r.U16(nt + 6);
+  uint64_t table = nt + NtHeadersSize;
+  if (!r.Has(table, uint64_t(sectionCount) * SectionHeaderSize)) return Fail(error, "the section table runs past the end");
+  std::vector<Section> sections(sectionCount);
+  for (uint32_t i = 0; i < sectionCount; ++i) {
+    uint64_t at = table + uint64_t(i) * SectionHeaderSize;
+    sections[i] = {{}, r.U32(at + 8), r.U32(at + 12), r.U32(at + 16), r.U32(at + 20), r.U32(at + 36)};
+    memcpy(sections[i].name, &image[at], 8);
+    if (!r.Has(sections[i].rawPosition, sections[i].rawSize) || !other.Has(sections[i].rawPosition, sections[i].rawSize))
+      return Fail(error, "section " + std::string(sections[i].name) + " runs past the end of a file");
+  }
+  auto position = [&](uint64_t rva) -> uint64_t {
+    for (const Section& s : sections)
+      if (rva >= s.virtualAddress && rva - s.virtualAddress < s.rawSize) return rva - s.virtualAddress + s.rawPosition;
+    return 0;
+  };
+  uint32_t relocationRva = r.U32(optional + 96 + 8 * RelocationDirectory);
+  uint32_t relocationSize = r.U32(optional + 100 + 8 * RelocationDirectory);
+  uint64_t block = position(relocationRva), end = block + relocationSize;
+  if (block == 0 || !r.Has(block, relocationSize)) return Fail(error, "the base relocations lie outside the sections");
+  std::vector<bool> named(image.size(), false);
+  while (block < end) {
+    if (end - block < 8 || r.U32(block + 4) < 8 || r.U32(block + 4) > end - block)
+      return Fail(error, "a base relocation block does not fit the relocation directory");
+    uint32_t page = r.U32(block), blockSize = r.U32(block + 4);
+    for (uint32_t entry = 8; entry + 2 <= blockSize; entry += 2) {
+      uint16_t value = r.U16(block + entry);
+      if (value >> 12 == 0) continue;  // padding to a 4-byte block
+      uint64_t at = position(page + (value & 0xFFF));
+      if (value >> 12 != 3 || at == 0 || !r.Has(at, 4))
+        return Fail(error, "a base relocation at " + Hex(page + (value & 0xFFF)) + " is not a 32-bit address in a section");
+      named[at] = true;
+    }
+    block += blockSize;
+  }
+  for (const Section& s : sections) {
+    for (uint64_t at = s.rawPosition; at + 4 <= uint64_t(s.rawPosition) + s.rawSize;) {
+      bool moves = other.U32(at) - r.U32(at) == delta;
+      if (named[at] && !moves)
+        return Fail(error, "the base relocation at " + Hex(at - s.rawPosition + s.virtualAddress) +
+                               " names a word that does not move with the base");
+      if (!named[at] && moves)
+        return Fail(error, "the address at " + Hex(at - s.rawPosition + s.virtualAddress) + " in " +
+                               std::string(s.name) + " moves with the base, but no base relocation names it");
+      at += named[at] ? 4 : 1;
+    }
   }
   return true;
 }

@@ -15,7 +15,13 @@ struct FakeResource {
 
 struct FakePe {
   std::vector<FakeResource> resources;  // in the order their data is laid out
-  bool relocAfterResources = false;
+  bool relocAfterResources = false;  // the .reloc section after .rsrc instead of before it
+  // One block for the code's page: a 32-bit address at .text+0x10, then padding.
+  std::vector<uint16_t> relocationEntries = {0x3010, 0x0000};
+  uint32_t relocationSize = 12;  // of the relocation directory, at the start of .reloc
+  uint16_t dllCharacteristics = DynamicBase | NxCompatible | NoSeh;
+  uint32_t codeRights = 0x60000020, resourceRights = 0x40000040;
+  uint32_t ntHeaders = 0x40, headersSize = 0x200;  // as ld writes them: 0x80, 0x400
   size_t trailingBytes = 0;
   uint16_t optionalHeaderSize = 224;
   size_t dataGap = 0;  // extra bytes between data blocks, after alignment
@@ -25,8 +31,8 @@ struct FakePe {
   size_t certificateGap = 0;        // bytes between the last section and the table
   int32_t certificateSizeSkew = 0;  // the directory's size minus the table's
 
-  static constexpr uint32_t ResourceRva = 0x2000;
-  static constexpr uint32_t ResourcePosition = 0x400;
+  static constexpr uint32_t ResourceRva = 0x3000;
+  uint32_t ResourcePosition() const { return headersSize + (relocAfterResources ? 0x200 : 0x400); }
 
   std::vector<uint8_t> Build() const;
 };
@@ -86,41 +92,51 @@ std::vector<uint8_t> FakePe::Build() const {
   std::vector<uint8_t> rsrc = BuildResourceSection(resources, dataGap);
   uint32_t resourceSize = uint32_t(rsrc.size());
   rsrc.resize(((rsrc.size() + 0x1FF) & ~size_t(0x1FF)) + sectionSlack, 0);  // as the linker pads
-  uint32_t sectionCount = relocAfterResources ? 3 : 2;
-  std::vector<uint8_t> image(ResourcePosition, 0);
+  std::vector<uint8_t> image(ResourcePosition(), 0);
   image[0] = 'M';
   image[1] = 'Z';
-  Put32(image, 0x3C, 0x40);
-  image[0x40] = 'P';
-  image[0x41] = 'E';
-  Put16(image, 0x44, 0x14C);
-  Put16(image, 0x46, sectionCount);
-  Put16(image, 0x54, optionalHeaderSize);
-  size_t optional = 0x58;
+  Put32(image, 0x3C, ntHeaders);
+  image[ntHeaders] = 'P';
+  image[ntHeaders + 1] = 'E';
+  Put16(image, ntHeaders + 4, 0x14C);
+  Put16(image, ntHeaders + 6, 3);
+  Put16(image, ntHeaders + 20, optionalHeaderSize);
+  size_t optional = ntHeaders + 24;
   Put16(image, optional, 0x10B);
   Put32(image, optional + 36, 0x200);
+  Put32(image, optional + 60, headersSize);
+  Put16(image, optional + 70, dllCharacteristics);
   Put32(image, optional + 92, 16);
   Put32(image, optional + 112, ResourceRva);
   Put32(image, optional + 116, resourceSize);
   size_t table = optional + optionalHeaderSize;
-  auto putSection = [&](uint32_t index, const char* name, uint32_t rva, uint32_t size, uint32_t position) {
+  auto putSection = [&](uint32_t index, const char* name, uint32_t rva, uint32_t size, uint32_t position,
+                        uint32_t rights) {
     size_t at = table + 40 * index;
     memcpy(&image[at], name, strlen(name));
     Put32(image, at + 8, size);
     Put32(image, at + 12, rva);
     Put32(image, at + 16, size);
     Put32(image, at + 20, position);
+    Put32(image, at + 36, rights);
   };
-  putSection(0, ".text", 0x1000, 0x200, 0x200);
-  putSection(1, ".rsrc", ResourceRva, uint32_t(rsrc.size()), ResourcePosition);
-  image.insert(image.end(), rsrc.begin(), rsrc.end());
-  if (relocAfterResources) {
-    image.resize((image.size() + 0x1FF) & ~size_t(0x1FF), 0);
-    putSection(2, ".reloc", 0x10000, 0x200, uint32_t(image.size()));
-    Put32(image, optional + 136, 0x10000);
-    Put32(image, optional + 140, 0x20);
-    image.resize(image.size() + 0x200, 0);
+  putSection(0, ".text", 0x1000, 0x200, headersSize, codeRights);
+  uint32_t relocationRva = relocAfterResources ? 0x30000 : 0x2000;
+  putSection(relocAfterResources ? 2 : 1, ".reloc", relocationRva, 0x200,
+             relocAfterResources ? uint32_t((ResourcePosition() + rsrc.size())) : headersSize + 0x200, 0x42000040);
+  putSection(relocAfterResources ? 1 : 2, ".rsrc", ResourceRva, uint32_t(rsrc.size()), ResourcePosition(),
+             resourceRights);
+  Put32(image, optional + 136, relocationRva);
+  Put32(image, optional + 140, relocationSize);
+  Put32(image, optional + 28, 0x400000);
+  if (!relocAfterResources) {
+    size_t block = headersSize + 0x200;
+    Put32(image, block, 0x1000);
+    Put32(image, block + 4, uint32_t(8 + 2 * relocationEntries.size()));
+    for (size_t i = 0; i < relocationEntries.size(); ++i) Put16(image, block + 8 + 2 * i, relocationEntries[i]);
   }
+  image.insert(image.end(), rsrc.begin(), rsrc.end());
+  if (relocAfterResources) image.resize(image.size() + 0x200, 0);
   if (!certificateTable.empty()) {
     image.resize(image.size() + certificateGap, 0);
     Put32(image, optional + 128, uint32_t(image.size()));
@@ -200,52 +216,106 @@ TEST(Layout, AcceptsPayloadAtTheEndAndMeasuresTheCopy) {
   }
 }
 
+struct LayoutCase {
+  const char* name;
+  void (*damage)(FakePe&);
+  const char* error;
+};
+
 TEST(Layout, RefusesBrokenRequirements) {
-  FakePe pe = GoodInstaller();
-  pe.relocAfterResources = true;
-  EXPECT_NE(LayoutError(pe).find(".reloc"), std::string::npos);
+  const LayoutCase cases[] = {
+      {"relocations after the resources", [](FakePe& pe) { pe.relocAfterResources = true; },
+       "the resource section is not the last section (last is .reloc)"},
+      {"bytes after the section", [](FakePe& pe) { pe.trailingBytes = 16; }, "follow the last section"},
+      {"slack in the section", [](FakePe& pe) { pe.sectionSlack = 0x200; }, "more than alignment padding"},
+      {"2001's data before 2000's", [](FakePe& pe) { std::swap(pe.resources[3], pe.resources[4]); },
+       "does not follow"},
+      {"icon data last",
+       [](FakePe& pe) { std::rotate(pe.resources.begin(), pe.resources.begin() + 1, pe.resources.end()); },
+       "does not come before the payload"},
+      {"a gap between payload resources", [](FakePe& pe) { pe.dataGap = 16; }, "does not follow"},
+      {"no resource 2002", [](FakePe& pe) { pe.resources.pop_back(); }, "2002 of type 256 is missing"},
+      {"a resource of another size", [](FakePe& pe) { pe.resources[4].data.push_back(0); },
+       "resource 2001 holds 12942 bytes"},
+      {"a longer optional header", [](FakePe& pe) { pe.optionalHeaderSize = 240; }, "not 224"},
+      // The hardening.
+      {"a fixed base", [](FakePe& pe) { pe.dllCharacteristics &= ~DynamicBase; }, "does not declare DYNAMIC_BASE"},
+      {"executable data", [](FakePe& pe) { pe.dllCharacteristics &= ~NxCompatible; }, "does not declare NX_COMPAT"},
+      {"exception handlers", [](FakePe& pe) { pe.dllCharacteristics &= ~NoSeh; }, "does not declare NO_SEH"},
+      {"writable code", [](FakePe& pe) { pe.codeRights |= SectionWritable; }, "section .text is writable and executable"},
+      {"writable resources", [](FakePe& pe) { pe.resourceRights |= SectionWritable; }, "the resource section is writable"},
+      {"no relocations", [](FakePe& pe) { pe.relocationSize = 0; }, "no base relocations"},
+      {"relocations running into the resources", [](FakePe& pe) { pe.relocationSize = 0x1001; },
+       "inside the resource section"},
+  };
+  for (const LayoutCase& c : cases) {
+    FakePe pe = GoodInstaller();
+    c.damage(pe);
+    EXPECT_NE(LayoutError(pe).find(c.error), std::string::npos) << c.name << ": " << LayoutError(pe);
+  }
+}
 
-  pe = GoodInstaller();
-  pe.trailingBytes = 16;
-  EXPECT_NE(LayoutError(pe).find("follow the last section"), std::string::npos);
+// ld's layout: the NT headers after its 128-byte DOS stub, the headers in two file blocks, the
+// resource section writable. Sealed, the image passes, one block shorter, its payload unchanged.
+TEST(Layout, SealingPacksTheHeadersAndMakesTheResourcesReadOnly) {
+  FakePe linked = GoodInstaller();
+  linked.ntHeaders = 0x80;
+  linked.headersSize = 0x400;
+  linked.resourceRights |= SectionWritable;
+  EXPECT_NE(LayoutError(linked).find("the resource section is writable"), std::string::npos);
+  std::vector<uint8_t> image = linked.Build();
+  std::string error;
+  ASSERT_TRUE(SealImage(image, error)) << error;
+  // Byte for byte the image laid out so from the start, but for the checksum ld's tools fill in.
+  std::vector<uint8_t> unsummed = image;
+  Put32(unsummed, 0x40 + 24 + 64, 0);
+  EXPECT_EQ(unsummed, GoodInstaller().Build());
+  LayoutReport report;
+  PayloadSizes sizes = SizesOf(GoodInstaller());
+  EXPECT_TRUE(CheckLayout(image, &sizes, report, error)) << error;
 
-  pe = GoodInstaller();
-  pe.sectionSlack = 0x200;
-  EXPECT_NE(LayoutError(pe).find("more than alignment padding"), std::string::npos);
+  std::vector<uint8_t> signedImage = GoodInstaller().Build();
+  Put32(signedImage, 0x40 + 24 + 132, 8);
+  EXPECT_FALSE(SealImage(signedImage, error));
+  EXPECT_NE(error.find("signature"), std::string::npos);
+}
 
-  pe = GoodInstaller();
-  std::swap(pe.resources[3], pe.resources[4]);  // 2001's data before 2000's
-  EXPECT_NE(LayoutError(pe).find("does not follow"), std::string::npos);
+// The same image at base 0x10000000: the words at the given offsets into .text moved with it.
+std::vector<uint8_t> Rebased(const FakePe& pe, const std::vector<uint32_t>& moved) {
+  std::vector<uint8_t> image = pe.Build();
+  Put32(image, 0x40 + 24 + 28, 0x10000000);
+  for (uint32_t at : moved) Put32(image, pe.headersSize + at, 0x10000000 - 0x400000);
+  return image;
+}
 
-  pe = GoodInstaller();
-  std::rotate(pe.resources.begin(), pe.resources.begin() + 1, pe.resources.end());  // icon data last
-  EXPECT_NE(LayoutError(pe).find("does not come before the payload"), std::string::npos);
-
-  pe = GoodInstaller();
-  pe.dataGap = 16;
-  EXPECT_NE(LayoutError(pe).find("does not follow"), std::string::npos);
-
-  pe = GoodInstaller();
-  pe.resources.pop_back();
-  EXPECT_NE(LayoutError(pe).find("2002 of type 256 is missing"), std::string::npos);
-
-  pe = GoodInstaller();
-  pe.resources[4].data.push_back(0);
-  EXPECT_NE(LayoutError(pe).find("resource 2001 holds 12942 bytes"), std::string::npos);
-
-  pe = GoodInstaller();
-  pe.optionalHeaderSize = 240;
-  EXPECT_NE(LayoutError(pe).find("not 224"), std::string::npos);
+TEST(Layout, RelocationsNameExactlyTheWordsThatMoveWithTheBase) {
+  struct Case {
+    const char* name;
+    std::vector<uint16_t> entries;
+    std::vector<uint32_t> moved;
+    const char* error;  // nullptr: accepted
+  };
+  const Case cases[] = {
+      {"the one address relocated", {0x3010, 0}, {0x10}, nullptr},
+      {"an address without relocation", {0x3010, 0}, {0x10, 0x20}, "0x1020 in .text moves with the base, but no base"},
+      {"a relocation of a constant", {0x3010, 0x3020}, {0x10}, "at 0x1020 names a word that does not move"},
+      {"a 64-bit relocation", {0xA010, 0}, {0x10}, "not a 32-bit address"},
+  };
+  for (const Case& c : cases) {
+    FakePe pe = GoodInstaller();
+    pe.relocationEntries = c.entries;
+    std::string error;
+    bool accepted = CheckRelocations(pe.Build(), Rebased(pe, c.moved), error);
+    EXPECT_EQ(accepted, c.error == nullptr) << c.name << ": " << error;
+    if (c.error) {
+      EXPECT_NE(error.find(c.error), std::string::npos) << c.name << ": " << error;
+    }
+  }
 }
 
 // After the sections only the certificate table the security directory names may follow, whole.
 TEST(Layout, RefusesAnythingButTheNamedCertificateTableAfterTheSections) {
-  struct Case {
-    const char* name;
-    void (*damage)(FakePe&);
-    const char* error;
-  };
-  const Case cases[] = {
+  const LayoutCase cases[] = {
       {"bytes after the table", [](FakePe& pe) { pe.trailingBytes = 16; }, "16 bytes follow the certificate table"},
       {"a gap before the table", [](FakePe& pe) { pe.certificateGap = 8; }, "8 bytes lie between"},
       {"a size past the end", [](FakePe& pe) { pe.certificateSizeSkew = 8; }, "runs past the end of the file"},
@@ -256,7 +326,7 @@ TEST(Layout, RefusesAnythingButTheNamedCertificateTableAfterTheSections) {
        "does not fit the certificate table"},
       {"an entry of length 0", [](FakePe& pe) { Put32(pe.certificateTable, 0, 0); }, "does not fit the certificate table"},
   };
-  for (const Case& c : cases) {
+  for (const LayoutCase& c : cases) {
     FakePe pe = GoodInstaller();
     pe.certificateTable = Certificate(1413);
     c.damage(pe);
@@ -276,7 +346,7 @@ TEST(Layout, RefusesTruncatedAndDamagedImagesSafely) {
 
   // Every single damaged byte in the headers and the resource directory is either tolerated or
   // refused; the sanitizers catch any read outside the image.
-  size_t directoryEnd = FakePe::ResourcePosition + 16 + 8 * 4 + 4 * 16 + 6 * (24 + 16 + 8);
+  size_t directoryEnd = GoodInstaller().ResourcePosition() + 16 + 8 * 4 + 4 * 16 + 6 * (24 + 16 + 8);
   for (size_t at = 0; at < directoryEnd; ++at) {
     std::vector<uint8_t> damaged = image;
     damaged[at] ^= 0xFF;
