@@ -288,7 +288,7 @@ bool CheckLayout(const std::vector<uint8_t>& image, const PayloadSizes* sizes, L
   for (int i = 0; i < PayloadResourceCount; ++i)
     report.payload[i] = {payload[i]->rva - delta, payload[i]->size};
   report.copySignature = {copySignature->rva - delta, copySignature->size};
-  report.copyCertificateTableSize = r.U32(report.copySignature.filePosition);
+  report.copyCertificateTableSize = r.U32(uint64_t(report.copySignature.filePosition) + CopySignatureReserve - CopySignatureHeader);
   if (report.copyCertificateTableSize > CopySignatureReserve - CopySignatureHeader)
     return Fail(error, "resource 2003 names a certificate table larger than itself");
   uint64_t payloadEnd = uint64_t(report.copySignature.filePosition) + report.copySignature.size;
@@ -373,10 +373,10 @@ bool FillCopySignature(std::vector<uint8_t>& image, const LayoutReport& report, 
     return Fail(error, "the uninstaller copy's certificate table (" + std::to_string(size) + " bytes) does not fit " +
                            "resource 2003 (" + std::to_string(report.copySignature.size - CopySignatureHeader) +
                            " bytes)");
-  uint64_t reserve = report.copySignature.filePosition;
+  uint64_t reserve = report.copySignature.filePosition, header = reserve + report.copySignature.size - CopySignatureHeader;
   std::fill(image.begin() + reserve, image.begin() + reserve + report.copySignature.size, 0);
-  Put32(image, reserve, size);
-  Put32(image, reserve + 4, r.U32(at.checkSum()));
-  std::copy(signedCopy.begin() + position, signedCopy.end(), image.begin() + reserve + CopySignatureHeader);
+  std::copy(signedCopy.begin() + position, signedCopy.end(), image.begin() + reserve);
+  Put32(image, header, size);
+  Put32(image, header + 4, r.U32(at.checkSum()));
   return true;
 }

@@ -11,8 +11,9 @@
 constexpr int PayloadResourceCount = 3;
 constexpr uint32_t PayloadResourceIds[PayloadResourceCount] = {2000, 2001, 2002};
 
-// Resource 2003, the copy's signature: the certificate table's size, the checksum of the signed
-// copy, then the table that the installer appends to the copy; all zero in an unsigned installer.
+// Resource 2003, the copy's signature: the certificate table that the installer appends to the
+// copy, then zeros, and in its last 8 bytes the table's size and the checksum of the signed copy
+// (last, so that reading them shows the whole resource is there); all zero in an unsigned installer.
 // Its size is fixed before signing, because the installer is signed after it is filled. A
 // signature with a chain of three 4096-bit RSA certificates and an RFC 3161 time stamp that carries
 // the time-stamping authority's chain of three more comes to about 12 KiB; 16 KiB leaves room for

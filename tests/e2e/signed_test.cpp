@@ -69,14 +69,14 @@ TEST_F(Signed, DISABLED_InstallsASignedUninstallerCopyThatUninstalls) {
   ASSERT_TRUE(ReadWholeFile(copyPath, copy));
   ResourceSpan reserve;
   ASSERT_TRUE(FindPayloadResource(installer, 2003, reserve));
-  uint32_t tableSize = Field32(installer, reserve.position);
+  const uint32_t header = reserve.position + reserve.size - 8, tableSize = Field32(installer, header);
   ASSERT_NE(tableSize, 0u) << "the signing step left resource 2003 empty";
   ImageFacts facts = ReadImageFacts(copy);
   EXPECT_EQ(facts.lastSectionEnd, Payload().copySize);
   EXPECT_EQ(facts.securityPosition, Payload().copySize);
   EXPECT_EQ(facts.securitySize, tableSize);
-  EXPECT_EQ(facts.checkSum, Field32(installer, reserve.position + 4));
-  EXPECT_TRUE(copy.compare(Payload().copySize, std::string::npos, installer, reserve.position + 8, tableSize) == 0)
+  EXPECT_EQ(facts.checkSum, Field32(installer, header + 4));
+  EXPECT_TRUE(copy.compare(Payload().copySize, std::string::npos, installer, reserve.position, tableSize) == 0)
       << "the copy does not end with the certificate table of resource 2003";
   ASSERT_TRUE(WriteWholeFile(WindowsPathOf(QUORVEL_SIGNED_DIR "/installed-kavriset.exe"), copy));
 
@@ -102,8 +102,8 @@ TEST_F(Signed, DISABLED_ACutInThePayloadOrTheCopysSignatureIsIncompleteACutInThe
   };
   const Cut cuts[] = {  // the one that installs last: it leaves the installer running
       {"in Kavri0.DAT or the viewer", (Payload().kavri0Data + reserve.position) / 2, false},
-      {"in the header of the copy's signature", reserve.position + 4, false},
-      {"in the copy's certificate table", reserve.position + 8 + Field32(installer, reserve.position) / 2, false},
+      {"in the copy's certificate table", reserve.position + Field32(installer, reserve.position + reserve.size - 8) / 2,
+       false},
       {"in the installer's signature", signaturePosition + 100, true},
   };
   for (const Cut& cut : cuts) {

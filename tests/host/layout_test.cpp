@@ -327,9 +327,10 @@ TEST(Layout, CarriesTheSignedCopysCertificateTableInResource2003) {
   ASSERT_TRUE(FillCopySignature(filled, report, signedCopy(table), error)) << error;
   ASSERT_TRUE(CheckLayout(filled, &sizes, report, error)) << error;
   EXPECT_EQ(report.copyCertificateTableSize, table.size());
-  const size_t reserve = report.copySignature.filePosition;
-  EXPECT_EQ(ReadU32(filled, reserve + 4), 0x1234u);
-  EXPECT_TRUE(std::equal(table.begin(), table.end(), filled.begin() + reserve + 8));
+  const size_t reserve = report.copySignature.filePosition, header = reserve + CopySignatureReserve - 8;
+  EXPECT_EQ(ReadU32(filled, header), table.size());
+  EXPECT_EQ(ReadU32(filled, header + 4), 0x1234u);
+  EXPECT_TRUE(std::equal(table.begin(), table.end(), filled.begin() + reserve));
   EXPECT_TRUE(std::equal(image.begin(), image.begin() + reserve, filled.begin())) << "changed before resource 2003";
 
   std::vector<uint8_t> changed = signedCopy(table);
