@@ -53,15 +53,15 @@ void InspectOwnImage() {
 // build's signing step made the table for exactly this copy.
 void ReadCopySignature() {
   uint32_t dataRva, size;
-  setup.copySignature = CopySignature();
   setup.copySignatureRead = false;
-  if (!FindOwnResource(CopySignatureId, PayloadType, &dataRva, &size)) return;
-  setup.copyTablePosition = dataRva - setup.rvaToFileDelta;
-  CopySignature read;
-  long end = static_cast<long>(setup.copyTablePosition + size - sizeof read);
-  setup.copySignatureRead = SeekLz(setup.lzHandle, end, 0) == end &&
-                            ReadLz(setup.lzHandle, &read, sizeof read) == static_cast<long>(sizeof read);
-  if (setup.copySignatureRead) setup.copySignature = read;
+  if (FindOwnResource(CopySignatureId, PayloadType, &dataRva, &size)) {
+    setup.copyTablePosition = dataRva - setup.rvaToFileDelta;
+    long end = static_cast<long>(setup.copyTablePosition + size - sizeof setup.copySignature);
+    setup.copySignatureRead =
+        SeekLz(setup.lzHandle, end, 0) == end &&
+        ReadLz(setup.lzHandle, &setup.copySignature, sizeof setup.copySignature) == sizeof setup.copySignature;
+  }
+  if (!setup.copySignatureRead) setup.copySignature = CopySignature();
   SeekLz(setup.lzHandle, 0, 0);
 }
 

@@ -320,12 +320,13 @@ static void VerifyChunk() {
 
 static void FinishCopy() {
   // The copy's certificate table goes on in the same chunks, from resource 2003; a seek that fails
-  // leaves bytes remaining, as a cut file does.
-  if (setup.bytesRemaining == 0 && setup.cursor == FirstFileEntry() && setup.stepPhase == PhaseCopy &&
-      setup.copySignature.tableSize) {
+  // leaves bytes remaining, as a cut file does. Its size goes back to 0 as it starts, so that it is
+  // appended once and to the copy alone (the copy's header, which names it, is written already).
+  if (setup.bytesRemaining == 0 && setup.copySignature.tableSize) {
     setup.stepPhase = PhaseSignature;
     setup.bytesRemaining = setup.copySignature.tableSize;
     setup.expectedSize += setup.copySignature.tableSize;
+    setup.copySignature.tableSize = 0;
     if (SeekLz(setup.lzHandle, static_cast<long>(setup.copyTablePosition), 0) >= 0) {
       PumpAndContinue();
       return;
