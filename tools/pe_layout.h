@@ -15,9 +15,10 @@ constexpr uint32_t PayloadResourceIds[PayloadResourceCount] = {2000, 2001, 2002}
 // copy, then zeros, and in its last 8 bytes the table's size and the checksum of the signed copy
 // (last, so that reading them shows the whole resource is there); all zero in an unsigned installer.
 // Its size is fixed before signing, because the installer is signed after it is filled. A
-// signature with a chain of three 4096-bit RSA certificates and an RFC 3161 time stamp that carries
-// the time-stamping authority's chain of three more comes to about 12 KiB; 16 KiB leaves room for
-// longer chains. It lies after the payload, so the copy itself does not grow.
+// signature with a chain of three 4096-bit RSA certificates takes 5,696 bytes (measured with
+// osslsigncode 2.9); an RFC 3161 time stamp that carries the time-stamping authority's chain of
+// three more takes about as much again, about 12 KiB in all; 16 KiB leaves room for longer names
+// and extensions. It lies after the payload, so the copy itself does not grow.
 constexpr uint32_t CopySignatureId = 2003;
 constexpr uint32_t CopySignatureReserve = 16384;
 constexpr uint32_t CopySignatureHeader = 8;
