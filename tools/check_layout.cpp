@@ -43,8 +43,13 @@ std::string ReportText(const std::string& exe, const LayoutReport& report, const
     }
     text += "\n";
   }
-  snprintf(line, sizeof line, "  resource %u  position %10u  size %10u  the uninstaller copy's signature: a %u-byte certificate table\n",
-           CopySignatureId, report.copySignature.filePosition, report.copySignature.size, report.copyCertificateTableSize);
+  snprintf(line, sizeof line, "  resource %u  position %10u  size %10u  the uninstaller copy's signature: ", CopySignatureId,
+           report.copySignature.filePosition, report.copySignature.size);
+  text += line;
+  if (report.copyCertificateTableSize)
+    snprintf(line, sizeof line, "a %u-byte certificate table\n", report.copyCertificateTableSize);
+  else
+    snprintf(line, sizeof line, "none (an unsigned copy)\n");
   text += line;
   if (sizes) {
     snprintf(line, sizeof line, "  ProgressTotal         %10llu bytes\n", static_cast<unsigned long long>(progressTotal));
