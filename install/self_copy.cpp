@@ -1,6 +1,6 @@
 // The uninstaller copy's header: where the running image's headers lie, whether the running file
 // still carries the payload, and the header fields patched into the copy's first chunk so that the
-// file cut at the first payload byte is a consistent executable.
+// file cut at the first payload byte is a consistent executable, signed when the build signed it.
 #include "install/self_copy.h"
 #include <cstring>
 #include "install/setup_state.h"
@@ -47,6 +47,24 @@ void InspectOwnImage() {
   if (ReadField(image.lastSection + 8) != setup.truncatedSectionSize) setup.payloadPresent = true;
 }
 
+// The end of resource 2003, read from the program's file through the copy's reader, which is left
+// at the start again. A download cut short of it leaves the copy unsigned; the installation goes
+// on to find the cut in the payload or, when the payload is whole, reports it at the end. The
+// build's signing step made the table for exactly this copy.
+void ReadCopySignature() {
+  uint32_t dataRva, size;
+  setup.copySignatureRead = false;
+  if (FindOwnResource(CopySignatureId, PayloadType, &dataRva, &size)) {
+    setup.copyTablePosition = dataRva - setup.rvaToFileDelta;
+    long end = static_cast<long>(setup.copyTablePosition + size - sizeof setup.copySignature);
+    setup.copySignatureRead =
+        SeekLz(setup.lzHandle, end, 0) == end &&
+        ReadLz(setup.lzHandle, &setup.copySignature, sizeof setup.copySignature) == sizeof setup.copySignature;
+  }
+  if (!setup.copySignatureRead) setup.copySignature = CopySignature();
+  SeekLz(setup.lzHandle, 0, 0);
+}
+
 void PatchChunkField(uint32_t filePosition, unsigned width, uint32_t value) {
   if (filePosition < setup.chunkFileOffset) return;
   uint32_t at = filePosition - setup.chunkFileOffset;
@@ -64,7 +82,10 @@ void PatchCopyHeader() {
   PatchChunkField(optional + 116, 4, cut);
   PatchChunkField(optional + 56, 4, ReadField(optional + 56) - shrink);
   PatchChunkField(optional + 8, 4, ReadField(optional + 8) - shrink);
-  PatchChunkField(optional + 128, 4, 0);
-  PatchChunkField(optional + 132, 4, 0);
-  PatchChunkField(optional + 64, 4, 0);
+  // The security directory names the certificate table appended where the copy ends (8-byte
+  // aligned, as resource data is); an unsigned build's copy has none and checksum 0.
+  const uint32_t table = setup.copySignature.tableSize;
+  PatchChunkField(optional + 128, 4, table ? ReadField(image.lastSection + 20) + cut : 0);
+  PatchChunkField(optional + 132, 4, table);
+  PatchChunkField(optional + 64, 4, setup.copySignature.checkSum);
 }

@@ -11,8 +11,9 @@ enum EntryKind : uint16_t {
 };
 
 // What the steps of a KindFile row do: copy its stored bytes, expand an SZDD file into the name
-// ending in "_", read the finished file back for its CRC-32.
-enum StepPhase : uint16_t { PhaseCopy = 0, PhaseExpand = 1, PhaseVerify = 2 };
+// ending in "_", read the finished file back for its CRC-32. The uninstaller copy's row appends
+// the copy's certificate table after its bytes.
+enum StepPhase : uint16_t { PhaseCopy = 0, PhaseExpand = 1, PhaseVerify = 2, PhaseSignature = 3 };
 
 struct PayloadEntry {
   uint16_t kind;
@@ -30,6 +31,14 @@ constexpr unsigned GroupLimit = 64;     // characters of the Start-menu group na
 constexpr unsigned ChunkSize = 8192;    // bytes per installation step
 constexpr uint16_t FirstPayloadId = 2000;
 constexpr uint16_t PayloadType = 256;
+constexpr uint16_t CopySignatureId = 2003;  // after the payload: the uninstaller copy's signature
+
+// The last bytes of resource 2003, written by the build's signing step; its certificate table
+// starts the resource.
+struct CopySignature {
+  uint32_t tableSize;  // 0: an unsigned build, whose copy carries no signature
+  uint32_t checkSum;   // the header checksum of the signed copy
+};
 
 extern const char* const PublicationTitle;   // "Quorvel"
 extern const char* const DefaultGroupName;   // "Statorix"
@@ -80,7 +89,7 @@ struct SetupState {
   uint32_t expectedSize;
   uint32_t chunkFileOffset;
   uint32_t bytesDone;
-  uint16_t stepPhase;      // of the current KindFile row: PhaseCopy, PhaseExpand, PhaseVerify
+  uint16_t stepPhase;      // of the current KindFile row: PhaseCopy, PhaseExpand, PhaseVerify, PhaseSignature
   uint32_t expandedBytes;  // written into the temporary file of the expansion under way
   uint32_t runningCrc;     // of the file being read back
 
@@ -90,6 +99,9 @@ struct SetupState {
 
   uint32_t rvaToFileDelta;
   uint32_t truncatedSectionSize;
+  CopySignature copySignature;
+  uint32_t copyTablePosition;  // in the program's file
+  bool copySignatureRead;      // false: the program's file ends before the end of resource 2003
 
   unsigned char chunk[ChunkSize];
 };

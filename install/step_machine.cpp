@@ -1,5 +1,6 @@
 // The posted installation steps: StartInstall's checks, one chunk per step from the program's own
-// file into the folder (the uninstaller copy first, header-patched), expansion of SZDD files,
+// file into the folder (the uninstaller copy first, header-patched, with its certificate table
+// from resource 2003 in a signed build), expansion of SZDD files,
 // verification, and the completion that registers the publication and writes the InstallRecord.
 // The state is recorded in the folder before it becomes true (state_records.h); the dialog hears
 // of every change through ReportSetupChange and decides what it shows.
@@ -208,6 +209,7 @@ static bool OpenRow() {
     FailStep(IncompleteText, setup.ownPath, MB_ICONWARNING);
     return false;
   }
+  if (isCopy) ReadCopySignature();
   // The uninstaller copy is written beside the one an earlier installation left, which the list
   // of installed programs starts, and takes its place only once it is whole.
   char temporary[PathSize];
@@ -319,6 +321,19 @@ static void VerifyChunk() {
 }
 
 static void FinishCopy() {
+  // The copy's certificate table goes on in the same chunks, from resource 2003; a seek that fails
+  // leaves bytes remaining, as a cut file does. Its size goes back to 0 as it starts, so that it is
+  // appended once and to the copy alone (the copy's header, which names it, is written already).
+  if (setup.bytesRemaining == 0 && setup.copySignature.tableSize) {
+    setup.stepPhase = PhaseSignature;
+    setup.bytesRemaining = setup.copySignature.tableSize;
+    setup.expectedSize += setup.copySignature.tableSize;
+    setup.copySignature.tableSize = 0;
+    if (SeekLz(setup.lzHandle, static_cast<long>(setup.copyTablePosition), 0) >= 0) {
+      PumpAndContinue();
+      return;
+    }
+  }
   CloseStepHandles();
   if (setup.bytesRemaining != 0) {
     FailStep(IncompleteText, setup.ownPath, MB_ICONWARNING);  // the program's file ended early
@@ -354,7 +369,8 @@ static void CopyChunk() {
     FailStep(WriteText, setup.workPath, MB_ICONWARNING);
     return;
   }
-  setup.bytesDone += count;
+  // The build's progress total was measured before signing: it counts no certificate table.
+  if (setup.stepPhase == PhaseCopy) setup.bytesDone += count;
   UpdateProgress();
   if (count == ChunkSize) PumpAndContinue();
   else FinishCopy();
@@ -418,7 +434,9 @@ static void CompleteInstall() {
 void InstallStep() {
   ++stepsRun;
   if (setup.cursor == ManifestEnd()) {
-    CompleteInstall();
+    // The whole payload was read, but the file ends inside the copy's signature after it.
+    if (!setup.copySignatureRead) FailStep(IncompleteText, setup.ownPath, MB_ICONWARNING);
+    else CompleteInstall();
     return;
   }
   if (setup.cursor->kind != KindFile) {

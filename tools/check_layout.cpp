@@ -4,6 +4,9 @@
 // sections), or whose relocations miss an address (EXE2: the same link at another base), and
 // derives from the linked file what only the link can tell: the uninstaller copy's size and so
 // the progress total.
+// For signing (cmake/sign_installer.cmake): --write-copy OUT writes the uninstaller copy as the
+// installer will write it, and --copy-signature SIGNED puts the signed copy's certificate table
+// into EXE's resource 2003.
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -13,7 +16,8 @@
 namespace {
 
 int ShowUsage() {
-  fprintf(stderr, "usage: check_layout [--progress-total OUT.cpp] [--payload-sizes FILE] [--report FILE] [--rebased EXE2] EXE\n");
+  fprintf(stderr, "usage: check_layout [--progress-total OUT.cpp] [--payload-sizes FILE] [--report FILE] [--rebased EXE2]\n"
+                  "                    [--write-copy OUT | --copy-signature SIGNED-COPY] EXE\n");
   return 2;
 }
 
@@ -41,6 +45,14 @@ std::string ReportText(const std::string& exe, const LayoutReport& report, const
     }
     text += "\n";
   }
+  snprintf(line, sizeof line, "  resource %u  position %10u  size %10u  the uninstaller copy's signature: ", CopySignatureId,
+           report.copySignature.filePosition, report.copySignature.size);
+  text += line;
+  if (report.copyCertificateTableSize)
+    snprintf(line, sizeof line, "a %u-byte certificate table\n", report.copyCertificateTableSize);
+  else
+    snprintf(line, sizeof line, "none (an unsigned copy)\n");
+  text += line;
   if (sizes) {
     snprintf(line, sizeof line, "  ProgressTotal         %10llu bytes\n", static_cast<unsigned long long>(progressTotal));
     text += line;
@@ -51,12 +63,14 @@ std::string ReportText(const std::string& exe, const LayoutReport& report, const
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string progressPath, sizesPath, reportPath, rebasedPath, exePath;
+  std::string progressPath, sizesPath, reportPath, rebasedPath, copyPath, signedCopyPath, exePath;
   for (int i = 1; i < argc; ++i) {
     if (strcmp(argv[i], "--progress-total") == 0 && i + 1 < argc) progressPath = argv[++i];
     else if (strcmp(argv[i], "--payload-sizes") == 0 && i + 1 < argc) sizesPath = argv[++i];
     else if (strcmp(argv[i], "--report") == 0 && i + 1 < argc) reportPath = argv[++i];
     else if (strcmp(argv[i], "--rebased") == 0 && i + 1 < argc) rebasedPath = argv[++i];
+    else if (strcmp(argv[i], "--write-copy") == 0 && i + 1 < argc) copyPath = argv[++i];
+    else if (strcmp(argv[i], "--copy-signature") == 0 && i + 1 < argc) signedCopyPath = argv[++i];
     else if (argv[i][0] != '-' && exePath.empty()) exePath = argv[i];
     else return ShowUsage();
   }
@@ -100,6 +114,16 @@ int main(int argc, char** argv) {
   }
 
   std::vector<PendingOutput> outputs;
+  if (!copyPath.empty()) outputs.push_back({copyPath, UninstallerCopy(image, report)});
+  if (!signedCopyPath.empty()) {
+    std::vector<uint8_t> signedCopy;
+    if (!ReadWholeFile(signedCopyPath, signedCopy, error) || !FillCopySignature(image, report, signedCopy, error) ||
+        !CheckLayout(image, haveSizes ? &sizes : nullptr, report, error)) {
+      fprintf(stderr, "check_layout: %s\n", error.c_str());
+      return 1;
+    }
+    outputs.push_back({exePath, image});
+  }
   if (!progressPath.empty())
     outputs.push_back({progressPath, BytesOfText("#include <cstdint>\nextern const uint32_t ProgressTotal = " +
                                                  std::to_string(progressTotal) + ";\n")});

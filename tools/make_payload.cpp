@@ -1,11 +1,13 @@
 // make_payload --payload-dir D --out-dir G: packs the payload (D/Kavri1.DAT, D/Kavri0.DAT and the
-// viewer D/Kavri.exe, which is SZDD-compressed) into G for the resource compiler, and writes the
-// constants the installer verifies against and the sizes check_layout compares the link with.
+// viewer D/Kavri.exe, which is SZDD-compressed) into G for the resource compiler, with the empty
+// reserve for the uninstaller copy's signature after it, and writes the constants the installer
+// verifies against and the sizes check_layout compares the link with.
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <string>
 #include "install/crc32.h"
+#include "tools/pe_layout.h"
 #include "tools/szdd.h"
 #include "tools/tool_files.h"
 
@@ -136,6 +138,10 @@ int main(int argc, char** argv) {
     outputs.push_back({storedPath, file.stored});
     resources += std::to_string(file.resourceId) + " 256 \"" + storedPath + "\"\n";
   }
+  // Zeros: an unsigned copy. The signing step fills it in the linked installer.
+  std::string reservePath = absoluteOut + "/payload/copy_signature.bin";
+  outputs.push_back({reservePath, std::vector<uint8_t>(CopySignatureReserve, 0)});
+  resources += std::to_string(CopySignatureId) + " 256 \"" + reservePath + "\"\n";
   outputs.push_back({absoluteOut + "/payload_resources.rc", BytesOfText(resources)});
   outputs.push_back({absoluteOut + "/payload_constants.h", BytesOfText(ConstantsText(files))});
   outputs.push_back({absoluteOut + "/payload_sizes.txt", BytesOfText(SizesText(files))});

@@ -265,7 +265,12 @@ bool CheckLayout(const std::vector<uint8_t>& image, const PayloadSizes* sizes, L
   if (!WalkDirectory(walk, 0, 0, 0, 0)) return Fail(error, walk.error);
 
   const ResourceData* payload[PayloadResourceCount] = {};
+  const ResourceData* copySignature = nullptr;
   for (const ResourceData& d : walk.data) {
+    if (d.type == PayloadType && d.id == CopySignatureId) {
+      if (copySignature) return Fail(error, "resource 2003 of type 256 exists in more than one language");
+      copySignature = &d;
+    }
     for (int i = 0; i < PayloadResourceCount; ++i) {
       if (d.type != PayloadType || d.id != PayloadResourceIds[i]) continue;
       if (payload[i])
@@ -283,7 +288,7 @@ bool CheckLayout(const std::vector<uint8_t>& image, const PayloadSizes* sizes, L
     return Fail(error, "resource 2000's data lies inside the resource directory (directory ends at " +
                            Hex(directoryEndRva) + ")");
   for (const ResourceData& d : walk.data) {
-    bool isPayload = d.type == PayloadType && d.id >= PayloadResourceIds[0] && d.id <= PayloadResourceIds[2];
+    bool isPayload = d.type == PayloadType && d.id >= PayloadResourceIds[0] && d.id <= CopySignatureId;
     if (!isPayload && uint64_t(d.rva) + d.size > payload[0]->rva)
       return Fail(error, "resource data at " + Hex(d.rva) + " (type " + std::to_string(d.type) + ", id " +
                              std::to_string(d.id) + ") does not come before the payload");
@@ -294,9 +299,20 @@ bool CheckLayout(const std::vector<uint8_t>& image, const PayloadSizes* sizes, L
       return Fail(error, "resource " + std::to_string(PayloadResourceIds[i + 1]) + " does not follow resource " +
                              std::to_string(PayloadResourceIds[i]) + " directly");
   }
+  if (!copySignature) return Fail(error, "resource 2003 of type 256 (the uninstaller copy's signature) is missing");
+  uint64_t viewerEnd = uint64_t(payload[2]->rva) + payload[2]->size;
+  if (copySignature->rva < viewerEnd || copySignature->rva - viewerEnd >= ResourceDataAlignment)
+    return Fail(error, "resource 2003 does not follow resource 2002 directly");
+  if (copySignature->size != CopySignatureReserve)
+    return Fail(error, "resource 2003 holds " + std::to_string(copySignature->size) + " bytes, not the " +
+                           std::to_string(CopySignatureReserve) + " reserved for the uninstaller copy's signature");
   for (int i = 0; i < PayloadResourceCount; ++i)
     report.payload[i] = {payload[i]->rva - delta, payload[i]->size};
-  uint64_t payloadEnd = uint64_t(report.payload[2].filePosition) + report.payload[2].size;
+  report.copySignature = {copySignature->rva - delta, copySignature->size};
+  report.copyCertificateTableSize = r.U32(uint64_t(report.copySignature.filePosition) + CopySignatureReserve - CopySignatureHeader);
+  if (report.copyCertificateTableSize > CopySignatureReserve - CopySignatureHeader)
+    return Fail(error, "resource 2003 names a certificate table larger than itself");
+  uint64_t payloadEnd = uint64_t(report.copySignature.filePosition) + report.copySignature.size;
   report.trailingPadding = uint32_t(sectionEnd - payloadEnd);
   uint32_t fileAlignment = r.U32(optional + 36);
   if (fileAlignment == 0 || fileAlignment > MaxFileAlignment || (fileAlignment & (fileAlignment - 1)) != 0)
@@ -305,7 +321,7 @@ bool CheckLayout(const std::vector<uint8_t>& image, const PayloadSizes* sizes, L
   for (uint64_t at = payloadEnd; at < sectionEnd; ++at) zeroPadding = zeroPadding && image[at] == 0;
   if (report.trailingPadding >= fileAlignment || !zeroPadding)
     return Fail(error, std::to_string(report.trailingPadding) +
-                           " bytes follow resource 2002's data at the end of the section, more than alignment padding");
+                           " bytes follow resource 2003's data at the end of the section, more than alignment padding");
   report.copySize = report.payload[0].filePosition;
 
   if (sizes) {
@@ -334,6 +350,19 @@ uint32_t PeChecksum(const std::vector<uint8_t>& image, uint64_t field) {
     sum = (sum & 0xFFFF) + (sum >> 16);
   }
   return uint32_t((sum & 0xFFFF) + image.size());
+}
+
+// Header fields, as file positions, that the installer patches in the copy or signing sets.
+struct CopyFields {
+  uint64_t optional, lastSection;
+  uint64_t checkSum() const { return optional + 64; }
+  uint64_t security() const { return optional + 96 + 8 * SecurityDirectory; }
+};
+
+CopyFields CopyFieldsOf(const Reader& r) {
+  uint64_t nt = r.U32(0x3C);
+  uint64_t optional = nt + 24;
+  return {optional, optional + OptionalHeaderSize32 + (uint64_t(r.U16(nt + 6)) - 1) * 40};
 }
 
 }  // namespace
@@ -440,5 +469,52 @@ bool CheckRelocations(const std::vector<uint8_t>& image, const std::vector<uint8
       at += named[at] ? 4 : 1;
     }
   }
+  return true;
+}
+
+std::vector<uint8_t> UninstallerCopy(const std::vector<uint8_t>& image, const LayoutReport& report) {
+  Reader r(image);
+  CopyFields at = CopyFieldsOf(r);
+  std::vector<uint8_t> copy(image.begin(), image.begin() + report.copySize);
+  uint32_t alignment = r.U32(at.optional + 32);
+  auto align = [&](uint32_t value) { return alignment ? (value + alignment - 1) / alignment * alignment : value; };
+  uint32_t cut = report.copySize - r.U32(at.lastSection + 20);  // the last section's bytes before the payload
+  uint32_t shrink = align(r.U32(at.lastSection + 8)) - align(cut);
+  Put32(copy, at.lastSection + 8, cut);
+  Put32(copy, at.lastSection + 16, cut);
+  Put32(copy, at.optional + 96 + 8 * ResourceDirectory + 4, cut);
+  Put32(copy, at.optional + 56, r.U32(at.optional + 56) - shrink);  // SizeOfImage
+  Put32(copy, at.optional + 8, r.U32(at.optional + 8) - shrink);    // SizeOfInitializedData
+  Put32(copy, at.security(), 0);
+  Put32(copy, at.security() + 4, 0);
+  Put32(copy, at.checkSum(), 0);
+  return copy;
+}
+
+bool FillCopySignature(std::vector<uint8_t>& image, const LayoutReport& report, const std::vector<uint8_t>& signedCopy,
+                       std::string& error) {
+  std::vector<uint8_t> copy = UninstallerCopy(image, report);
+  Reader r(signedCopy);
+  if (signedCopy.size() < copy.size()) return Fail(error, "the signed uninstaller copy is shorter than the copy");
+  CopyFields at = CopyFieldsOf(r);
+  uint32_t position = r.U32(at.security()), size = r.U32(at.security() + 4);
+  // Signing sets the checksum and the security directory and appends the table; nothing else.
+  std::vector<uint8_t> head(signedCopy.begin(), signedCopy.begin() + copy.size());
+  Put32(head, at.checkSum(), 0);
+  Put32(head, at.security(), 0);
+  Put32(head, at.security() + 4, 0);
+  if (head != copy) return Fail(error, "the signed uninstaller copy differs from the copy in more than its signature");
+  if (size == 0 || position != copy.size())
+    return Fail(error, "the signed uninstaller copy's certificate table does not start where the copy ends");
+  if (!CheckCertificateTable(signedCopy, r, copy.size(), position, size, error)) return false;
+  if (CopySignatureHeader + uint64_t(size) > report.copySignature.size)
+    return Fail(error, "the uninstaller copy's certificate table (" + std::to_string(size) + " bytes) does not fit " +
+                           "resource 2003 (" + std::to_string(report.copySignature.size - CopySignatureHeader) +
+                           " bytes)");
+  uint64_t reserve = report.copySignature.filePosition, header = reserve + report.copySignature.size - CopySignatureHeader;
+  std::fill(image.begin() + reserve, image.begin() + reserve + report.copySignature.size, 0);
+  std::copy(signedCopy.begin() + position, signedCopy.end(), image.begin() + reserve);
+  Put32(image, header, size);
+  Put32(image, header + 4, r.U32(at.checkSum()));
   return true;
 }

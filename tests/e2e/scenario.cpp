@@ -81,15 +81,19 @@ void ExpectInstalledFiles(const std::string& folder) {
     EXPECT_EQ(crc, file.crc) << path;
   }
   std::string copy = InFolder(folder, "kavriset.exe");
-  ASSERT_NE(Payload().copySize, 0u);
-  EXPECT_EQ(FileSize(copy), static_cast<int64_t>(Payload().copySize)) << copy;
+  const uint32_t copySize = Payload().copySize;
+  ASSERT_NE(copySize, 0u);
   std::string copyBytes;
   ASSERT_TRUE(ReadWholeFile(copy, copyBytes));
-  // Only the headers are patched; everything after them is the installer's own bytes.
+  // Only the headers are patched; everything after them is the installer's own bytes, then, from
+  // a signed installer, the certificate table that the security directory names.
   const size_t headers = 1024;
-  EXPECT_TRUE(copyBytes.size() > headers &&
-              copyBytes.compare(headers, std::string::npos, Payload().installer, headers,
-                                copyBytes.size() - headers) == 0)
+  ASSERT_GT(copyBytes.size(), headers);
+  uint32_t nt, table;
+  std::memcpy(&nt, copyBytes.data() + 0x3C, 4);
+  std::memcpy(&table, copyBytes.data() + nt + 24 + 132, 4);
+  EXPECT_EQ(FileSize(copy), int64_t(copySize) + table) << copy;
+  EXPECT_TRUE(copyBytes.compare(headers, copySize - headers, Payload().installer, headers, copySize - headers) == 0)
       << "the uninstaller copy differs from the installer after its headers";
   EXPECT_TRUE(FileExists(InFolder(folder, "KavriL.dat")));
   EXPECT_FALSE(FileExists(InFolder(folder, "Kavri.ex_"))) << "the expansion's temporary file stayed";
@@ -108,7 +112,7 @@ void ExpectRegistration(const std::string& folder, bool forOneUser) {
     EXPECT_EQ(text, expected) << name;
   }
   // What the folder holds after installing, in KiB rounded up.
-  int64_t installedBytes = int64_t(Payload().copySize) + PayloadSizeKavri1 + PayloadSizeKavri0 +
+  int64_t installedBytes = FileSize(copy) + PayloadSizeKavri1 + PayloadSizeKavri0 +
                            PayloadExpandedSizeViewer + FileSize(InFolder(folder, "KavriL.dat"));
   const std::pair<const char*, DWORD> numbers[] = {{"VersionMajor", 1},
                                                    {"VersionMinor", 740},

@@ -1,7 +1,9 @@
 // The signed installer (signed by the build's signing step with a throwaway certificate, see
-// signing-test.sh) installs like the unsigned one; its uninstaller copy carries no signature; a
-// download cut inside the signature still has its whole payload, one cut inside the payload does
-// not. Run only through the ctest entries that first make the signed file (tests/e2e/CMakeLists.txt).
+// signing-test.sh) installs like the unsigned one and writes a signed uninstaller copy, which
+// starts and uninstalls; a download cut inside the installer's signature still has its whole
+// payload, one cut inside the payload or the copy's signature does not. Run only through the ctest
+// entries that first make the signed file (tests/e2e/CMakeLists.txt); the installed copy is left
+// beside the signed installer for signing-test.sh to verify.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -52,7 +54,7 @@ class Signed : public testing::Test {
   uint32_t signaturePosition = 0;
 };
 
-TEST_F(Signed, DISABLED_InstallsAndItsUninstallerCopyCarriesNoSignature) {
+TEST_F(Signed, DISABLED_InstallsASignedUninstallerCopyThatUninstalls) {
   ASSERT_TRUE(WriteWholeFile(DownloadedSetup, installer));
   ASSERT_TRUE(StartSetup(setup, DownloadedSetup)) << "no dialog titled " << DialogTitle;
   ASSERT_TRUE(InstallInto(setup, DefaultInstallFolder));
@@ -60,30 +62,66 @@ TEST_F(Signed, DISABLED_InstallsAndItsUninstallerCopyCarriesNoSignature) {
   ExpectInstalledFiles(DefaultInstallFolder);
   ExpectRegistration(DefaultInstallFolder);
 
+  // The copy's own bytes, then the table the build signed it with, named by its security
+  // directory; signing-test.sh checks that it verifies.
+  const std::string copyPath = InFolder(DefaultInstallFolder, "kavriset.exe");
   std::string copy;
-  ASSERT_TRUE(ReadWholeFile(InFolder(DefaultInstallFolder, "kavriset.exe"), copy));
+  ASSERT_TRUE(ReadWholeFile(copyPath, copy));
+  ResourceSpan reserve;
+  ASSERT_TRUE(FindPayloadResource(installer, 2003, reserve));
+  const uint32_t header = reserve.position + reserve.size - 8, tableSize = Field32(installer, header);
+  ASSERT_NE(tableSize, 0u) << "the signing step left resource 2003 empty";
   ImageFacts facts = ReadImageFacts(copy);
-  EXPECT_EQ(facts.securityPosition, 0u);
-  EXPECT_EQ(facts.securitySize, 0u);
-  EXPECT_EQ(facts.checkSum, 0u);
-  EXPECT_EQ(facts.lastSectionEnd, copy.size()) << "bytes after the copy's last section";
+  EXPECT_EQ(facts.lastSectionEnd, Payload().copySize);
+  EXPECT_EQ(facts.securityPosition, Payload().copySize);
+  EXPECT_EQ(facts.securitySize, tableSize);
+  EXPECT_EQ(facts.checkSum, Field32(installer, header + 4));
+  EXPECT_TRUE(copy.compare(Payload().copySize, std::string::npos, installer, reserve.position, tableSize) == 0)
+      << "the copy does not end with the certificate table of resource 2003";
+  ASSERT_TRUE(WriteWholeFile(WindowsPathOf(QUORVEL_SIGNED_DIR "/installed-kavriset.exe"), copy));
+
+  CloseDialogWindow(setup);
+  ASSERT_TRUE(WaitForExit(setup, ShortWaitMs, nullptr));
+  EndSetup(setup);
+  ASSERT_TRUE(StartSetup(setup, copyPath));
+  ASSERT_EQ(ControlText(setup, IDC_STATUS), "Installed");
+  ClickButton(setup, IDC_UNINSTALL);
+  EXPECT_TRUE(WaitForControlText(setup, IDC_STATUS, "Not Installed", LongWaitMs));
+  EXPECT_FALSE(FileExists(InFolder(DefaultInstallFolder, "Kavri0.DAT")));
 }
 
-TEST_F(Signed, DISABLED_ACutInThePayloadIsIncompleteACutInTheSignatureInstalls) {
-  uint32_t into = (Payload().kavri0Data + signaturePosition) / 2;  // in Kavri0.DAT or the viewer
-  ASSERT_TRUE(WriteWholeFile(DownloadedSetup, CutInstaller(installer, into)));
-  ASSERT_TRUE(StartSetup(setup, DownloadedSetup)) << "no dialog titled " << DialogTitle;
-  ExpectInstallMessage(setup, "Your data file is incomplete.\nPlease download the publication again.",
-                       DownloadedSetup);
-  ExpectStoppedDialog(setup);
-  ExitSetup(setup);
-  EndSetup(setup);
-
-  ASSERT_TRUE(WriteWholeFile(DownloadedSetup, CutInstaller(installer, signaturePosition + 100)));
-  ASSERT_TRUE(StartSetup(setup, DownloadedSetup)) << "no dialog titled " << DialogTitle;
-  ASSERT_TRUE(InstallInto(setup, DefaultInstallFolder));
-  ExpectCompletedDialog(setup);
-  ExpectInstalledFiles(DefaultInstallFolder);
+// A download cut inside the payload, or inside the copy's signature after it, is incomplete; one
+// cut inside the installer's own signature still has everything the installation reads.
+TEST_F(Signed, DISABLED_ACutInThePayloadOrTheCopysSignatureIsIncompleteACutInTheSignatureInstalls) {
+  ResourceSpan reserve;
+  ASSERT_TRUE(FindPayloadResource(installer, 2003, reserve));
+  struct Cut {
+    const char* where;
+    uint32_t length;
+    bool installs;
+  };
+  const Cut cuts[] = {  // the one that installs last: it leaves the installer running
+      {"in Kavri0.DAT or the viewer", (Payload().kavri0Data + reserve.position) / 2, false},
+      {"in the copy's certificate table", reserve.position + Field32(installer, reserve.position + reserve.size - 8) / 2,
+       false},
+      {"in the installer's signature", signaturePosition + 100, true},
+  };
+  for (const Cut& cut : cuts) {
+    SCOPED_TRACE(cut.where);
+    ASSERT_TRUE(WriteWholeFile(DownloadedSetup, CutInstaller(installer, cut.length)));
+    ASSERT_TRUE(StartSetup(setup, DownloadedSetup)) << "no dialog titled " << DialogTitle;
+    if (cut.installs) {
+      ASSERT_TRUE(InstallInto(setup, DefaultInstallFolder));
+      ExpectCompletedDialog(setup);
+      ExpectInstalledFiles(DefaultInstallFolder);
+    } else {
+      ExpectInstallMessage(setup, "Your data file is incomplete.\nPlease download the publication again.",
+                           DownloadedSetup);
+      ExpectStoppedDialog(setup);
+      ExitSetup(setup);
+      EndSetup(setup);
+    }
+  }
 }
 
 }  // namespace

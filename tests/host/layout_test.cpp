@@ -45,6 +45,9 @@ void Put32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
   Put16(b, at, v & 0xFFFF);
   Put16(b, at + 2, v >> 16);
 }
+uint32_t ReadU32(const std::vector<uint8_t>& b, size_t at) {
+  return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | uint32_t(b[at + 3]) << 24;
+}
 
 // Directory tables first (types, names, languages, data entries), then the data blocks aligned
 // to 8 bytes in the order given, as windres lays them out.
@@ -163,7 +166,8 @@ FakePe GoodInstaller() {
   FakePe pe;
   pe.resources = {{3, 1, Filled(744, 0x11)},         {14, 101, Filled(20, 0x22)},
                   {24, 1, Filled(304, 0x33)},        {256, 2000, Filled(76398, 0x44)},
-                  {256, 2001, Filled(12941, 0x55)},  {256, 2002, Filled(4003, 0x66)}};
+                  {256, 2001, Filled(12941, 0x55)},  {256, 2002, Filled(4003, 0x66)},
+                  {256, 2003, Filled(CopySignatureReserve, 0)}};
   return pe;
 }
 
@@ -192,7 +196,8 @@ TEST(Layout, AcceptsPayloadAtTheEndAndMeasuresTheCopy) {
   std::string error;
   ASSERT_TRUE(CheckLayout(image, &sizes, report, error)) << error;
   EXPECT_EQ(report.fileSize, image.size());
-  EXPECT_EQ(report.payload[2].filePosition + report.payload[2].size + report.trailingPadding, image.size());
+  EXPECT_EQ(report.copySignature.filePosition, (report.payload[2].filePosition + report.payload[2].size + 7) & ~7u);
+  EXPECT_EQ(report.copySignature.filePosition + CopySignatureReserve + report.trailingPadding, image.size());
   EXPECT_LT(report.trailingPadding, 0x200u);
   EXPECT_EQ(report.copySize, report.payload[0].filePosition);
   EXPECT_EQ(report.payload[0].size, 76398u);
@@ -234,7 +239,15 @@ TEST(Layout, RefusesBrokenRequirements) {
        [](FakePe& pe) { std::rotate(pe.resources.begin(), pe.resources.begin() + 1, pe.resources.end()); },
        "does not come before the payload"},
       {"a gap between payload resources", [](FakePe& pe) { pe.dataGap = 16; }, "does not follow"},
-      {"no resource 2002", [](FakePe& pe) { pe.resources.pop_back(); }, "2002 of type 256 is missing"},
+      {"no resource 2002", [](FakePe& pe) { pe.resources.erase(pe.resources.begin() + 5); },
+       "2002 of type 256 is missing"},
+      {"no resource 2003", [](FakePe& pe) { pe.resources.pop_back(); },
+       "2003 of type 256 (the uninstaller copy's signature) is missing"},
+      {"2003's data first",
+       [](FakePe& pe) { std::rotate(pe.resources.begin() + 3, pe.resources.begin() + 6, pe.resources.end()); },
+       "2003 does not follow resource 2002"},
+      {"a smaller reserve", [](FakePe& pe) { pe.resources[6].data.resize(8192); },
+       "resource 2003 holds 8192 bytes, not the 16384 reserved"},
       {"a resource of another size", [](FakePe& pe) { pe.resources[4].data.push_back(0); },
        "resource 2001 holds 12942 bytes"},
       {"a longer optional header", [](FakePe& pe) { pe.optionalHeaderSize = 240; }, "not 224"},
@@ -346,12 +359,50 @@ TEST(Layout, RefusesTruncatedAndDamagedImagesSafely) {
 
   // Every single damaged byte in the headers and the resource directory is either tolerated or
   // refused; the sanitizers catch any read outside the image.
-  size_t directoryEnd = GoodInstaller().ResourcePosition() + 16 + 8 * 4 + 4 * 16 + 6 * (24 + 16 + 8);
+  size_t directoryEnd = GoodInstaller().ResourcePosition() + 16 + 8 * 4 + 4 * 16 + 7 * (24 + 16 + 8);
   for (size_t at = 0; at < directoryEnd; ++at) {
     std::vector<uint8_t> damaged = image;
     damaged[at] ^= 0xFF;
     CheckLayout(damaged, nullptr, report, error);
   }
+}
+
+// The build's signing step: the copy it signs, then the signed copy's table in resource 2003, and
+// only from the copy it made. The rest (the installed copy byte for byte, a table too large) is
+// checked on the real installer by tests/e2e/signing-test.sh.
+TEST(Layout, CarriesTheSignedCopysCertificateTableInResource2003) {
+  std::vector<uint8_t> image = GoodInstaller().Build();
+  PayloadSizes sizes = SizesOf(GoodInstaller());
+  LayoutReport report;
+  std::string error;
+  ASSERT_TRUE(CheckLayout(image, &sizes, report, error)) << error;
+  std::vector<uint8_t> copy = UninstallerCopy(image, report);
+  ASSERT_EQ(copy.size(), report.copySize);
+  const size_t optional = 0x58;
+
+  // As osslsigncode signs it: checksum, security directory, table at the copy's end.
+  auto signedCopy = [&](const std::vector<uint8_t>& table) {
+    std::vector<uint8_t> bytes = copy;
+    Put32(bytes, optional + 64, 0x1234);
+    Put32(bytes, optional + 128, uint32_t(bytes.size()));
+    Put32(bytes, optional + 132, uint32_t(table.size()));
+    bytes.insert(bytes.end(), table.begin(), table.end());
+    return bytes;
+  };
+  std::vector<uint8_t> table = Certificate(1413);
+  std::vector<uint8_t> filled = image;
+  ASSERT_TRUE(FillCopySignature(filled, report, signedCopy(table), error)) << error;
+  ASSERT_TRUE(CheckLayout(filled, &sizes, report, error)) << error;
+  EXPECT_EQ(report.copyCertificateTableSize, table.size());
+  const size_t reserve = report.copySignature.filePosition, header = reserve + CopySignatureReserve - 8;
+  EXPECT_EQ(ReadU32(filled, header), table.size());
+  EXPECT_EQ(ReadU32(filled, header + 4), 0x1234u);
+  EXPECT_TRUE(std::equal(table.begin(), table.end(), filled.begin() + reserve));
+
+  std::vector<uint8_t> changed = signedCopy(table);
+  changed[report.copySize - 1] ^= 1;
+  EXPECT_FALSE(FillCopySignature(filled, report, changed, error));
+  EXPECT_NE(error.find("differs from the copy"), std::string::npos) << error;
 }
 
 TEST(Layout, ParsesPayloadSizes) {

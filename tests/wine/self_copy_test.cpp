@@ -57,13 +57,14 @@ TEST_F(SelfCopy, InstallerCarriesItsPayloadInTheLastSection) {
   uint32_t rva = 0, size = 0;
   ASSERT_TRUE(FindResourceInImage(image.data(), 2000, 256, &rva, &size));
   EXPECT_EQ(rva - lastVirtualAddress, setup.truncatedSectionSize);
-  // The payload is the last thing in the file: at most the section's file alignment padding follows.
+  // The payload and the copy's signature after it are the last thing in the file: at most the
+  // section's file alignment padding follows.
   uint32_t lastRva = 0, lastSize = 0;
-  ASSERT_TRUE(FindResourceInImage(image.data(), 2002, 256, &lastRva, &lastSize));
+  ASSERT_TRUE(FindResourceInImage(image.data(), 2003, 256, &lastRva, &lastSize));
   uint32_t payloadEnd = lastRva - setup.rvaToFileDelta + lastSize;
   EXPECT_LE(payloadEnd, file.size());
   EXPECT_LT(file.size() - payloadEnd, ReadLe32(&file[HeaderPositionsOf(file.data()).optional + 36]));
-  EXPECT_FALSE(FindResourceInImage(image.data(), 2003, 256, &rva, &size));
+  EXPECT_FALSE(FindResourceInImage(image.data(), 2004, 256, &rva, &size));
 }
 
 TEST_F(SelfCopy, PatchesExactlyTheHeaderFieldsOfTheCut) {
