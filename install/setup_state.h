@@ -65,6 +65,7 @@ struct SetupState {
   bool openAvailable;
   bool installedThisRun;
   bool selfDeletePending;
+  bool filesInUse;  // the last check found a file of the installation held by another program
   uint16_t allUsers;
 
   const PayloadEntry* cursor;

@@ -98,12 +98,13 @@ bool LaunchSetup(SetupProcess& setup, const std::string& exePath, const std::str
 }
 
 bool LaunchSetupWith(SetupProcess& setup, const std::string& exePath, const std::string& currentDir,
-                     DWORD creationFlags) {
+                     DWORD creationFlags, const std::string& arguments) {
   std::string dir = currentDir.empty() ? DirectoryOf(exePath) : currentDir;
+  std::string commandLine = "\"" + exePath + "\" " + arguments;
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info = {};
-  if (!CreateProcessA(exePath.c_str(), nullptr, nullptr, nullptr, FALSE, creationFlags, nullptr,
+  if (!CreateProcessA(exePath.c_str(), arguments.empty() ? nullptr : &commandLine[0], nullptr, nullptr, FALSE, creationFlags, nullptr,
                       dir.empty() ? nullptr : dir.c_str(), &startup, &info))
     return false;
   setup.process = info.hProcess;

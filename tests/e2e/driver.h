@@ -40,9 +40,10 @@ bool CopyToPath(const std::string& from, const std::string& to);
 bool StartSetup(SetupProcess& setup, const std::string& exePath, const std::string& currentDir = "");
 // Starts the program without waiting for a window.
 bool LaunchSetup(SetupProcess& setup, const std::string& exePath, const std::string& currentDir = "");
-// The same with CreateProcess flags (CREATE_SUSPENDED, for example).
+// The same with CreateProcess flags (CREATE_SUSPENDED, for example) and arguments after the
+// program's quoted path.
 bool LaunchSetupWith(SetupProcess& setup, const std::string& exePath, const std::string& currentDir,
-                     DWORD creationFlags);
+                     DWORD creationFlags, const std::string& arguments = "");
 bool WaitForDialog(SetupProcess& setup, DWORD timeoutMs = ShortWaitMs);
 // Ends a program that a failed test left running and closes the handles.
 void EndSetup(SetupProcess& setup);

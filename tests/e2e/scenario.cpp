@@ -47,7 +47,7 @@ std::string InFolder(const std::string& folder, const char* name) {
   return path + name;
 }
 
-std::string ProgramGroupFolder() { return SpecialFolder(CSIDL_COMMON_PROGRAMS) + "\\Statorix"; }
+std::string ProgramGroupFolder(const std::string& group) { return SpecialFolder(CSIDL_COMMON_PROGRAMS) + "\\" + group; }
 
 bool InstallInto(const SetupProcess& setup, const std::string& folder) {
   if (folder != DefaultInstallFolder) TypeText(setup, IDC_FOLDER, folder);
@@ -90,10 +90,11 @@ void ExpectInstalledFiles(const std::string& folder) {
   EXPECT_FALSE(FileExists(InFolder(folder, "Kavri.ex_"))) << "the expansion's temporary file stayed";
 }
 
-void ExpectRegistration(const std::string& folder) {
+void ExpectRegistration(const std::string& folder, const std::string& group) {
   const std::string copy = InFolder(folder, "kavriset.exe");
   const std::pair<const char*, std::string> strings[] = {
       {"DisplayName", "Quorvel"},       {"UninstallString", "\"" + copy + "\""}, {"InstallLocation", folder},
+      {"QuietUninstallString", "\"" + copy + "\" /S"},
       {"Publisher", "Norvane"},         {"DisplayIcon", copy + ",0"},             {"DisplayVersion", "1.740"}};
   for (const auto& [name, expected] : strings) {
     std::string text;
@@ -116,14 +117,15 @@ void ExpectRegistration(const std::string& folder) {
   std::vector<std::string> values = ListRegistry(HKEY_LOCAL_MACHINE, UninstallKey);
   EXPECT_EQ(std::count_if(values.begin(), values.end(),
                           [](const std::string& line) { return line.find(": ") != std::string::npos; }),
-            11)
+            12)
       << testing::PrintToString(values);
 
-  EXPECT_EQ(SettingsValue("Installed", "Group"), "Statorix");
+  EXPECT_EQ(SettingsValue("Installed", "Group"), group);
   EXPECT_EQ(SettingsValue("Installed", "Folder"), folder);
+  // Where the group went: with no group there is nothing to record.
+  if (group.empty()) return;
   EXPECT_EQ(SettingsValue("Installed", "AllUsers"), "1");
-
-  std::string link = ProgramGroupFolder() + "\\Quorvel.lnk";
+  std::string link = ProgramGroupFolder(group) + "\\Quorvel.lnk";
   ASSERT_TRUE(FileExists(link)) << link;
   EXPECT_STRCASEEQ(ShortcutTarget(link).c_str(), InFolder(folder, "Kavri.exe").c_str());
 }

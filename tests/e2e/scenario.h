@@ -21,7 +21,7 @@ std::string CutInstaller(const std::string& installer, uint32_t length);
 
 // The folder with a trailing backslash, then the name.
 std::string InFolder(const std::string& folder, const char* name);
-std::string ProgramGroupFolder();
+std::string ProgramGroupFolder(const std::string& group = "Statorix");
 
 // Types the folder (unless it is the default), installs and waits for completion. Leaves the
 // installer running with button 2 reading "&Open". Records a test failure when it does not complete.
@@ -29,8 +29,8 @@ bool InstallInto(const SetupProcess& setup, const std::string& folder);
 
 // The four files with their sizes and CRC-32s, the marker, no temporary "_" file left.
 void ExpectInstalledFiles(const std::string& folder);
-// The uninstall key, kavri.ini [Installed] and the Start-menu shortcut.
-void ExpectRegistration(const std::string& folder);
+// The uninstall key, kavri.ini [Installed] and the Start-menu shortcut in `group` ("": none).
+void ExpectRegistration(const std::string& folder, const std::string& group = "Statorix");
 // Dialog state after an installation completed in this run.
 void ExpectCompletedDialog(const SetupProcess& setup);
 // Dialog state after an installation was stopped before completing.
