@@ -23,7 +23,8 @@ static_assert(ArgumentWordSize - 1 - (sizeof "/LOG=" - 1) > ArgumentPathSize - 1
 
 static bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
-// Copies one argument without its quotes into word; toLineEnd takes blanks too. Returns where
+// Copies one argument without its quotes into word; toLineEnd takes blanks too (a folder's
+// trailing blanks go with the folder rules' trailing spaces). Returns where
 // reading stopped. An argument too long for the word is cut, and so is too long for any value:
 // every value buffer is shorter than the word less the name before it.
 static const char* ReadWord(const char* text, char* word, bool toLineEnd) {
@@ -33,7 +34,6 @@ static const char* ReadWord(const char* text, char* word, bool toLineEnd) {
     if (*text == '"') quoted = !quoted;
     else if (length + 1 < ArgumentWordSize) word[length++] = *text;
   }
-  while (toLineEnd && length && IsBlank(word[length - 1])) --length;
   word[length] = '\0';
   return text;
 }

@@ -178,7 +178,9 @@ void UpdateControlState() {
   if (inputs) UpdateSuggestedButton();
   else EnableControl(IDC_SUGGESTED, false);
   EnableControl(IDC_UNINSTALL, setup.partiallyInstalled && !setup.installing);
-  SetDlgItemTextA(dialogWindow, IDC_STATUS, StatusText());
+  const char* status = StatusText();
+  SetDlgItemTextA(dialogWindow, IDC_STATUS, status);
+  WriteLogLine(status, nullptr);
   ShowExitOrOpen();
   // Right after an installation the caller gives the focus to "&Open" instead.
   if (!install && !setup.installedThisRun) FocusControl(IDC_UNINSTALL);
@@ -289,8 +291,6 @@ void OnSetupChange(SetupChange change) {
       FocusControl(setup.partiallyInstalled ? IDC_UNINSTALL : IDC_EXIT_OPEN);
       break;
   }
-  // The last three changes end a run: the log closes it with the status line's text.
-  if (change >= KindInstallStopped) WriteLogLine(StatusText(), nullptr);
 }
 
 static INT_PTR OnPaint(HWND dialog) {

@@ -27,7 +27,7 @@ void SetMessageLogger(MessageLogger logger, bool hideMessages) {
 
 static int ShowOwnedMessage(HWND owner, const char* text, const char* caption, unsigned style) {
   if (messageLogger) messageLogger(caption, text);
-  if (messagesHidden) return style & MB_TYPEMASK ? IDCANCEL : IDOK;
+  if (messagesHidden) return IDCANCEL;
   return MessageBoxA(owner, text, caption, style);
 }
 

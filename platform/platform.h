@@ -104,7 +104,7 @@ enum SetupChange {
   KindInstallUnderWay,   // the first steps have been answered: Exit takes the focus from Install
   KindFileBegun,         // a file of the current row is being copied
   KindVerifyBegun,       // the current row's file is being read back
-  KindInstallStopped,    // this and the kinds after it end a run
+  KindInstallStopped,
   KindInstallDone,
   KindUninstallEnded,    // partiallyInstalled tells whether something was left for a later Uninstall
 };
@@ -117,8 +117,8 @@ void SetDialogWindow(HWND dialog);
 HWND DialogWindow();
 int ShowMessage(const char* text, const char* caption, unsigned style);  // owned by the dialog
 int ShowOwnerlessMessage(const char* text, const char* caption, unsigned style);
-// Every message is handed to the logger first; hidden, it is not shown and the answer is the
-// box's OK, or Cancel where a box asks (a silent run retries nothing).
+// Every message is handed to the logger first; hidden, it is not shown and the answer is Cancel:
+// a silent run retries nothing.
 using MessageLogger = void (*)(const char* caption, const char* text);
 void SetMessageLogger(MessageLogger logger, bool hideMessages);
 void SetControlText(int id, const char* text);

@@ -152,7 +152,7 @@ TEST(Unattended, NoWindowWhileASilentInstallationRunsAndItsLogHasEveryStep) {
   std::string log;
   ReadWholeFile("C:\\Setup Logs\\q.log", log);
   EXPECT_EQ(log,
-            "Copying  kavriset.exe\r\n"
+            "Partially Installed\r\nCopying  kavriset.exe\r\n"
             "Copying  Kavri1.DAT\r\nVerifying integrity of  Kavri1.DAT\r\n"
             "Copying  Kavri0.DAT\r\nVerifying integrity of  Kavri0.DAT\r\n"
             "Copying  Kavri.exe\r\nVerifying integrity of  Kavri.exe\r\n"

@@ -30,7 +30,7 @@ const ParseCase ParseCases[] = {
     {"NoArguments", "setup.exe", true, false, nullptr, nullptr, nullptr, ""},
     {"QuotedProgramName", "\"C:\\Program Files\\xan\\kavriset.exe\" /S", true, true, nullptr, nullptr, nullptr, ""},
     {"FolderToTheLineEndWithSpaces", "setup.exe /S /D=C:\\Program Files\\My Books  ", true, true,
-     "C:\\Program Files\\My Books", nullptr, nullptr, ""},
+     "C:\\Program Files\\My Books  ", nullptr, nullptr, ""},
     {"QuotedFolderEndingInABackslash", "setup.exe /D=\"C:\\x y\\\"", true, false, "C:\\x y\\", nullptr, nullptr, ""},
     {"QuotedWholeAndQuotedValue", "setup.exe /S \"/LOG=C:\\Setup Logs\\q.log\" /G=\"My Group\"", true, true, nullptr,
      "My Group", "C:\\Setup Logs\\q.log", ""},
