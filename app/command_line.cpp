@@ -23,21 +23,6 @@ static_assert(ArgumentWordSize - 1 - (sizeof "/LOG=" - 1) > ArgumentPathSize - 1
 
 static bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
-// Copies one argument without its quotes into word; toLineEnd takes blanks too (a folder's
-// trailing blanks go with the folder rules' trailing spaces). Returns where
-// reading stopped. An argument too long for the word is cut, and so is too long for any value:
-// every value buffer is shorter than the word less the name before it.
-static const char* ReadWord(const char* text, char* word, bool toLineEnd) {
-  bool quoted = false;
-  size_t length = 0;
-  for (; *text && (quoted || toLineEnd || !IsBlank(*text)); ++text) {
-    if (*text == '"') quoted = !quoted;
-    else if (length + 1 < ArgumentWordSize) word[length++] = *text;
-  }
-  word[length] = '\0';
-  return text;
-}
-
 // The row whose name the word begins with (and is, for a row that takes no value).
 static const ArgumentRow* MatchRow(const char* word) {
   for (const ArgumentRow& row : ArgumentRows) {
@@ -48,6 +33,30 @@ static const ArgumentRow* MatchRow(const char* word) {
   return nullptr;
 }
 
+// Copies one argument without its quotes into word and returns where it ended: at a blank
+// outside quotes, unless the argument is one that runs to the end of the line (the folder, whose
+// trailing blanks go with the folder rules' trailing spaces). An argument too long for the word
+// is cut, and so is too long for any value: every value buffer is shorter than the word less the
+// name before it.
+static const char* ReadWord(const char* text, char* word) {
+  bool quoted = false;
+  size_t length = 0;
+  word[0] = '\0';
+  for (; *text; ++text) {
+    if (!quoted && IsBlank(*text)) {
+      const ArgumentRow* row = MatchRow(word);
+      if (!row || row->valueKind != KindRestValue) break;
+    }
+    if (*text == '"') {
+      quoted = !quoted;
+    } else if (length + 1 < ArgumentWordSize) {
+      word[length++] = *text;
+      word[length] = '\0';
+    }
+  }
+  return text;
+}
+
 static const char* SkipBlanks(const char* text) {
   while (IsBlank(*text)) ++text;
   return text;
@@ -55,14 +64,12 @@ static const char* SkipBlanks(const char* text) {
 
 bool ParseCommandLine(const char* text, CommandLine* line) {
   char word[ArgumentWordSize];
-  text = ReadWord(text, word, false);  // the program's own name
+  text = ReadWord(text, word);  // the program's own name
   bool allUnderstood = true;
   line->refused[0] = '\0';
   for (text = SkipBlanks(text); *text; text = SkipBlanks(text)) {
-    const char* start = text;
-    text = ReadWord(start, word, false);
+    text = ReadWord(text, word);
     const ArgumentRow* row = MatchRow(word);
-    if (row && row->valueKind == KindRestValue) text = ReadWord(start, word, true);
     bool understood = row != nullptr;
     if (understood && row->valueSize) {
       char* value = reinterpret_cast<char*>(line) + row->valueOffset;
