@@ -69,6 +69,19 @@ TEST_P(CommandLineParse, ReadsWhatWasMeant) {
 INSTANTIATE_TEST_SUITE_P(Cases, CommandLineParse, testing::ValuesIn(ParseCases),
                          [](const testing::TestParamInfo<ParseCase>& info) { return info.param.name; });
 
+// The message about an argument not understood lists every row, and nothing else.
+TEST(CommandLineTable, TheListOfKnownArgumentsNamesEveryRow) {
+  std::istringstream listed(KnownArguments);
+  std::string word;
+  listed >> word;  // "Known:"
+  size_t rows = 0;
+  for (; listed >> word; ++rows) {
+    ASSERT_LT(rows, ArgumentRowCount) << word;
+    EXPECT_EQ(word.substr(0, word.find('<')), ArgumentRows[rows].name);
+  }
+  EXPECT_EQ(rows, ArgumentRowCount);
+}
+
 std::string ReadSource(const std::string& path) {
   std::ifstream file(std::string(QUORVEL_SOURCE_DIR) + "/" + path, std::ios::binary);
   std::stringstream text;
