@@ -7,6 +7,7 @@
 #include "app/drag_drop.h"
 #include "app/hints.h"
 #include "app/text_fields.h"
+#include "app/unattended.h"
 #include "install/folder_rules.h"
 #include "install/progress_meter.h"
 #include "install/setup_state.h"
@@ -45,7 +46,6 @@ struct DialogResources {
 static DialogResources resources;
 static DWORD completedAt;       // GetTickCount when the installation of this run completed
 static int shownOpenAvailable;  // the caption button 2 shows: an index of ExitOpenCaptions, -1 none yet
-static void OnSetupChange(SetupChange change);
 
 uint16_t EditHeightFor(uint16_t fieldHeight, uint16_t systemHeight) {
   uint16_t smaller = systemHeight < fieldHeight ? systemHeight : fieldHeight;
@@ -120,6 +120,15 @@ static void ApplyOwnDirectoryRule() {
 
 static void ShowFolder() { SetDlgItemTextA(dialogWindow, IDC_FOLDER, setup.folder); }
 
+void ReadStartState() {
+  ReadGroupAndFolder();
+  setup.allUsers = ReadSettingsInt("AllUsers", 0);
+  ApplyArguments();
+  ApplyOwnDirectoryRule();
+  NormaliseFolder();
+  ReadInstallationState();
+}
+
 static INT_PTR InitialiseDialog(HWND dialog) {
   dialogWindow = dialog;
   shownOpenAvailable = -1;
@@ -129,12 +138,8 @@ static INT_PTR InitialiseDialog(HWND dialog) {
   SetUpFieldFont(dialog, dialogHeight);
   SetUpIcon(dialog);
   BuildColourScheme();
-  ReadGroupAndFolder();
-  setup.allUsers = ReadSettingsInt("AllUsers", 0);
-  ApplyOwnDirectoryRule();
-  NormaliseFolder();
+  ReadStartState();
   ShowFolder();
-  ReadInstallationState();
   SetUpFields(dialog);
   SetDlgItemTextA(dialog, IDC_GROUP, setup.groupName);
   SetWindowTextA(dialog, SetupTitle);
@@ -173,7 +178,9 @@ void UpdateControlState() {
   if (inputs) UpdateSuggestedButton();
   else EnableControl(IDC_SUGGESTED, false);
   EnableControl(IDC_UNINSTALL, setup.partiallyInstalled && !setup.installing);
-  SetDlgItemTextA(dialogWindow, IDC_STATUS, StatusText());
+  const char* status = StatusText();
+  SetDlgItemTextA(dialogWindow, IDC_STATUS, status);
+  WriteLogLine(status, nullptr);
   ShowExitOrOpen();
   // Right after an installation the caller gives the focus to "&Open" instead.
   if (!install && !setup.installedThisRun) FocusControl(IDC_UNINSTALL);
@@ -252,10 +259,10 @@ static void ShowStepText(const char* action) {
   AppendText(status, action);
   AppendText(status, setup.cursor->name);
   SetDlgItemTextA(dialogWindow, IDC_HINT_PANEL, status);
+  WriteLogLine(status, nullptr);
 }
 
-// The one place where what the engine reports becomes controls and texts.
-static void OnSetupChange(SetupChange change) {
+void OnSetupChange(SetupChange change) {
   switch (change) {
     case KindFolderNormalised: ShowFolder(); break;
     case KindGroupRefused: FocusControl(IDC_GROUP); break;

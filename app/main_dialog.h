@@ -3,9 +3,16 @@
 #pragma once
 #include <windows.h>
 #include <cstdint>
+#include "platform/platform.h"
 
 INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 void UpdateControlState();
+// The one place where what the engine reports becomes controls and texts (and log lines); a
+// silent run has it too, with no dialog to show them in.
+void OnSetupChange(SetupChange change);
+// Group, folder and installation state as a run starts: the settings, the command line over
+// them, and an installation beside the program over both.
+void ReadStartState();
 // Shut-down releases these in two halves so that the drag-and-drop tear-down and the colour
 // scheme can be released between the fonts and the icon.
 void ReleaseDialogFonts();

@@ -65,6 +65,7 @@ bool CheckFilesInUse() {
     if (entry->kind == KindFile) inUse = FileIsHeldByAnother(entry->name);
   if (!inUse) inUse = FileIsHeldByAnother(InstallRecordName);
   ResetWorkPath();
+  setup.filesInUse = inUse;
   if (inUse)
     ShowMessage("Quit access to the publication first.\nChoose Exit from its main File menu,\n"
                 " or right click the Perch and Exit.",

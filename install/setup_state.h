@@ -80,6 +80,7 @@ struct SetupState {
   bool openAvailable;
   bool installedThisRun;
   bool selfDeletePending;
+  bool filesInUse;  // the last check found a file of the installation held by another program
   uint16_t allUsers;
   uint16_t scope;  // an InstallScope, set before the dialog starts (SetInstallScope)
 

@@ -17,12 +17,26 @@ void SetDialogWindow(HWND dialog) { mainDialog = dialog; }
 
 HWND DialogWindow() { return mainDialog; }
 
+static MessageLogger messageLogger;
+static bool messagesHidden;
+
+void SetMessageLogger(MessageLogger logger, bool hideMessages) {
+  messageLogger = logger;
+  messagesHidden = hideMessages;
+}
+
+static int ShowOwnedMessage(HWND owner, const char* text, const char* caption, unsigned style) {
+  if (messageLogger) messageLogger(caption, text);
+  if (messagesHidden) return IDCANCEL;
+  return MessageBoxA(owner, text, caption, style);
+}
+
 int ShowMessage(const char* text, const char* caption, unsigned style) {
-  return MessageBoxA(mainDialog, text, caption, style);
+  return ShowOwnedMessage(mainDialog, text, caption, style);
 }
 
 int ShowOwnerlessMessage(const char* text, const char* caption, unsigned style) {
-  return MessageBoxA(nullptr, text, caption, style);
+  return ShowOwnedMessage(nullptr, text, caption, style);
 }
 
 static HWND ControlOf(int id) { return mainDialog ? GetDlgItem(mainDialog, id) : nullptr; }
@@ -45,9 +59,9 @@ void FocusControl(int id) {
     SendMessageA(mainDialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(control), TRUE);
 }
 
-void PostStepCommand() {
-  if (mainDialog) PostMessageA(mainDialog, WM_COMMAND, MAKEWPARAM(1, 0), 0);
-}
+// With no dialog (a silent run, the engine's tests) the step goes to the thread's own queue, where
+// the next drain takes it: it marks the moment between two steps there too.
+void PostStepCommand() { PostMessageA(mainDialog, WM_COMMAND, MAKEWPARAM(1, 0), 0); }
 
 // A step posted just before a stop would reach the dialog with installing clear and be taken for
 // a press of Install, starting the installation again. The posted step is the only command 1

@@ -20,14 +20,24 @@ FileHandle OpenUnshared(const char* path) {
                               nullptr));
 }
 
-FileHandle CreateForWrite(const char* path) {
+static FileHandle OpenForWrite(const char* path, DWORD disposition) {
   return HandleOf(CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+                              disposition, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
 }
+
+FileHandle CreateForWrite(const char* path) { return OpenForWrite(path, CREATE_ALWAYS); }
 
 FileHandle CreateNewForWrite(const char* path) {
   return HandleOf(CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
                               nullptr));
+}
+
+void AppendToFile(const char* path, const char* text) {
+  FileHandle file = OpenForWrite(path, OPEN_ALWAYS);
+  if (file == NoFile) return;
+  SeekToEnd(file);
+  WriteBlock(file, text, static_cast<uint32_t>(strlen(text)));
+  CloseFile(file);
 }
 
 bool FileIsPresent(const char* path) {

@@ -29,6 +29,9 @@ bool RenameWithinVolume(const char* from, const char* to);
 // Puts `from` in the place of `to` in one rename where Windows can (the old file stays whole until
 // then); where it cannot, deletes `to` first.
 bool ReplaceWithFile(const char* from, const char* to);
+// Appends text to the file, which it creates when missing; opened and closed for each call, so
+// that the file is whole whenever the program stops.
+void AppendToFile(const char* path, const char* text);
 bool FolderIsPresent(const char* path);
 bool MakeDirectory(const char* path);
 bool RemoveEmptyDirectory(const char* path);
@@ -117,11 +120,15 @@ void SetDialogWindow(HWND dialog);
 HWND DialogWindow();
 int ShowMessage(const char* text, const char* caption, unsigned style);  // owned by the dialog
 int ShowOwnerlessMessage(const char* text, const char* caption, unsigned style);
+// Every message is handed to the logger first; hidden, it is not shown and the answer is Cancel:
+// a silent run retries nothing.
+using MessageLogger = void (*)(const char* caption, const char* text);
+void SetMessageLogger(MessageLogger logger, bool hideMessages);
 void SetControlText(int id, const char* text);
 void EnableControl(int id, bool enable);
 bool ControlIsEnabled(int id);
 void FocusControl(int id);  // WM_NEXTDLGCTL with the control's window
-void PostStepCommand();     // WM_COMMAND 1 to the dialog
+void PostStepCommand();     // WM_COMMAND 1 to the dialog (with none, to the thread)
 void DiscardPostedSteps();  // takes every posted step off the dialog's queue
 // PeekMessage/TranslateMessage/DispatchMessage until no message in the range is left (by default,
 // until the queue is empty); messages sent from other threads are answered on the way.

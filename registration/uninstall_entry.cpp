@@ -1,5 +1,5 @@
 // The uninstall entry, under HKEY_LOCAL_MACHINE or for the current user alone under
-// HKEY_CURRENT_USER (the same values: the list of installed programs shows both): its eleven
+// HKEY_CURRENT_USER (the same values: the list of installed programs shows both): its twelve
 // values, written in a fixed order from one table, and its removal. Failures are silent.
 #include "registration/uninstall_entry.h"
 #include "install/folder_rules.h"
@@ -13,6 +13,7 @@ static RegistryRoot EntryRoot() { return setup.scope == KindScopeUser ? RootCurr
 // Values composed at completion; the table points at them.
 static struct {
   char quotedUninstaller[PathSize + 2];  // the path in double quotes
+  char quietUninstaller[PathSize + 5];   // the same, " /S"
   char iconLocation[PathSize + 2];       // the path, ",0"
   uint32_t installedKiB;
 } composed;
@@ -28,12 +29,13 @@ static const uint32_t One = 1;
 static const uint32_t Minor = 740;
 
 // The list of installed programs runs UninstallString as a command line, so a path with a space
-// must be quoted. The icon is the uninstaller copy's own (icon 101): it is the program itself and
+// must be quoted; package managers run QuietUninstallString instead. The icon is the uninstaller copy's own (icon 101): it is the program itself and
 // always carries the publication's icon, while the viewer is whatever the publisher supplied.
 // The explicit ",0" keeps a comma in the folder name from being read as the icon index.
 static const UninstallValueRow UninstallValues[] = {
     {"DisplayName", REG_SZ, "Quorvel", nullptr},
     {"UninstallString", REG_SZ, composed.quotedUninstaller, nullptr},
+    {"QuietUninstallString", REG_SZ, composed.quietUninstaller, nullptr},
     {"InstallLocation", REG_SZ, setup.folder, nullptr},
     {"Publisher", REG_SZ, "Norvane", nullptr},
     {"VersionMajor", REG_DWORD, nullptr, &One},
@@ -69,6 +71,8 @@ static bool ComposeEntryValues(uint32_t recordBytes) {
   bool fits = CopyText(composed.quotedUninstaller, "\"") && setup.uninstallerPath[0] != '\0' &&
               AppendText(composed.quotedUninstaller, setup.uninstallerPath) &&
               AppendText(composed.quotedUninstaller, "\"") &&
+              CopyText(composed.quietUninstaller, composed.quotedUninstaller) &&
+              AppendText(composed.quietUninstaller, " /S") &&
               CopyText(composed.iconLocation, setup.uninstallerPath) && AppendText(composed.iconLocation, ",0");
   composed.installedKiB = MeasureInstalledKiB(recordBytes);
   return fits;

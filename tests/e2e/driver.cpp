@@ -98,12 +98,13 @@ bool LaunchSetup(SetupProcess& setup, const std::string& exePath, const std::str
 }
 
 bool LaunchSetupWith(SetupProcess& setup, const std::string& exePath, const std::string& currentDir,
-                     DWORD creationFlags) {
+                     DWORD creationFlags, const std::string& arguments) {
   std::string dir = currentDir.empty() ? DirectoryOf(exePath) : currentDir;
+  std::string commandLine = "\"" + exePath + "\" " + arguments;
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info = {};
-  if (!CreateProcessA(exePath.c_str(), nullptr, nullptr, nullptr, FALSE, creationFlags, nullptr,
+  if (!CreateProcessA(exePath.c_str(), arguments.empty() ? nullptr : &commandLine[0], nullptr, nullptr, FALSE, creationFlags, nullptr,
                       dir.empty() ? nullptr : dir.c_str(), &startup, &info))
     return false;
   setup.process = info.hProcess;
@@ -133,7 +134,11 @@ bool StartSetup(SetupProcess& setup, const std::string& exePath, const std::stri
 // A thread of the driver's making runs LoadLibraryA in the suspended process: the DLL is in place
 // before the program's own first instruction, and with it every call the program makes.
 bool StartSetupAsStandardUser(SetupProcess& setup, const std::string& exePath) {
-  if (!LaunchSetupWith(setup, exePath, "", CREATE_SUSPENDED)) return false;
+  return LaunchSetupAsStandardUser(setup, exePath) && WaitForDialog(setup);
+}
+
+bool LaunchSetupAsStandardUser(SetupProcess& setup, const std::string& exePath, const std::string& arguments) {
+  if (!LaunchSetupWith(setup, exePath, "", CREATE_SUSPENDED, arguments)) return false;
   const std::string library = WindowsPathOf(QUORVEL_STANDARD_USER_DLL);
   void* name = VirtualAllocEx(setup.process, nullptr, library.size() + 1, MEM_COMMIT, PAGE_READWRITE);
   auto load = reinterpret_cast<LPTHREAD_START_ROUTINE>(
@@ -146,7 +151,7 @@ bool StartSetupAsStandardUser(SetupProcess& setup, const std::string& exePath) {
                 GetExitCodeThread(loader, &module) && module != 0;
   if (loader) CloseHandle(loader);
   // Left suspended otherwise: the test fails, and EndSetup ends the process.
-  return loaded && ResumeThread(setup.thread) != static_cast<DWORD>(-1) && WaitForDialog(setup);
+  return loaded && ResumeThread(setup.thread) != static_cast<DWORD>(-1);
 }
 
 void EndSetup(SetupProcess& setup) {

@@ -40,13 +40,15 @@ bool CopyToPath(const std::string& from, const std::string& to);
 bool StartSetup(SetupProcess& setup, const std::string& exePath, const std::string& currentDir = "");
 // Starts the program without waiting for a window.
 bool LaunchSetup(SetupProcess& setup, const std::string& exePath, const std::string& currentDir = "");
-// The same with CreateProcess flags (CREATE_SUSPENDED, for example).
+// The same with CreateProcess flags (CREATE_SUSPENDED, for example) and arguments after the
+// program's quoted path.
 bool LaunchSetupWith(SetupProcess& setup, const std::string& exePath, const std::string& currentDir,
-                     DWORD creationFlags);
+                     DWORD creationFlags, const std::string& arguments = "");
 bool WaitForDialog(SetupProcess& setup, DWORD timeoutMs = ShortWaitMs);
 // Starts the program as a user without administrator rights: suspended, standard_user.dll loaded
-// into it before its first instruction, then resumed; waits for its dialog.
+// into it before its first instruction, then resumed; the first waits for its dialog.
 bool StartSetupAsStandardUser(SetupProcess& setup, const std::string& exePath);
+bool LaunchSetupAsStandardUser(SetupProcess& setup, const std::string& exePath, const std::string& arguments = "");
 // Ends a program that a failed test left running and closes the handles.
 void EndSetup(SetupProcess& setup);
 

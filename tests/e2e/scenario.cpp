@@ -47,8 +47,8 @@ std::string InFolder(const std::string& folder, const char* name) {
   return path + name;
 }
 
-std::string ProgramGroupFolder(bool forOneUser) {
-  return SpecialFolder(forOneUser ? CSIDL_PROGRAMS : CSIDL_COMMON_PROGRAMS) + "\\Statorix";
+std::string ProgramGroupFolder(const std::string& group, bool forOneUser) {
+  return SpecialFolder(forOneUser ? CSIDL_PROGRAMS : CSIDL_COMMON_PROGRAMS) + "\\" + group;
 }
 
 std::string OneUserFolder() { return SpecialFolder(CSIDL_LOCAL_APPDATA) + "\\Programs\\xan"; }
@@ -99,12 +99,13 @@ void ExpectInstalledFiles(const std::string& folder) {
   EXPECT_FALSE(FileExists(InFolder(folder, "Kavri.ex_"))) << "the expansion's temporary file stayed";
 }
 
-void ExpectRegistration(const std::string& folder, bool forOneUser) {
+void ExpectRegistration(const std::string& folder, const std::string& group, bool forOneUser) {
   const HKEY root = forOneUser ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
   const std::string settings = forOneUser ? OneUserSettingsFile() : IniName;
   const std::string copy = InFolder(folder, "kavriset.exe");
   const std::pair<const char*, std::string> strings[] = {
       {"DisplayName", "Quorvel"},       {"UninstallString", "\"" + copy + "\""}, {"InstallLocation", folder},
+      {"QuietUninstallString", "\"" + copy + "\" /S"},
       {"Publisher", "Norvane"},         {"DisplayIcon", copy + ",0"},             {"DisplayVersion", "1.740"}};
   for (const auto& [name, expected] : strings) {
     std::string text;
@@ -127,14 +128,15 @@ void ExpectRegistration(const std::string& folder, bool forOneUser) {
   std::vector<std::string> values = ListRegistry(root, UninstallKey);
   EXPECT_EQ(std::count_if(values.begin(), values.end(),
                           [](const std::string& line) { return line.find(": ") != std::string::npos; }),
-            11)
+            12)
       << testing::PrintToString(values);
 
-  EXPECT_EQ(SettingsValue("Installed", "Group", settings), "Statorix");
+  EXPECT_EQ(SettingsValue("Installed", "Group", settings), group);
   EXPECT_EQ(SettingsValue("Installed", "Folder", settings), folder);
+  // Where the group went: with no group there is nothing to record.
+  if (group.empty()) return;
   EXPECT_EQ(SettingsValue("Installed", "AllUsers", settings), forOneUser ? "0" : "1");
-
-  std::string link = ProgramGroupFolder(forOneUser) + "\\Quorvel.lnk";
+  std::string link = ProgramGroupFolder(group, forOneUser) + "\\Quorvel.lnk";
   ASSERT_TRUE(FileExists(link)) << link;
   EXPECT_STRCASEEQ(ShortcutTarget(link).c_str(), InFolder(folder, "Kavri.exe").c_str());
 }

@@ -21,8 +21,8 @@ std::string CutInstaller(const std::string& installer, uint32_t length);
 
 // The folder with a trailing backslash, then the name.
 std::string InFolder(const std::string& folder, const char* name);
-// The group "Statorix" in the all-users Programs folder, or in the user's own.
-std::string ProgramGroupFolder(bool forOneUser = false);
+// The group in the all-users Programs folder, or in the user's own.
+std::string ProgramGroupFolder(const std::string& group = "Statorix", bool forOneUser = false);
 // Where an installation for the current user alone goes by default, and its settings file.
 std::string OneUserFolder();
 std::string OneUserSettingsFile();
@@ -33,9 +33,9 @@ bool InstallInto(const SetupProcess& setup, const std::string& folder);
 
 // The four files with their sizes and CRC-32s, the marker, no temporary "_" file left.
 void ExpectInstalledFiles(const std::string& folder);
-// The uninstall key, kavri.ini [Installed] and the Start-menu shortcut: machine-wide, or in the
-// current user's own places.
-void ExpectRegistration(const std::string& folder, bool forOneUser = false);
+// The uninstall key, kavri.ini [Installed] and the Start-menu shortcut in `group` ("": none):
+// machine-wide, or in the current user's own places.
+void ExpectRegistration(const std::string& folder, const std::string& group = "Statorix", bool forOneUser = false);
 // Dialog state after an installation completed in this run.
 void ExpectCompletedDialog(const SetupProcess& setup);
 // Dialog state after an installation was stopped before completing.

@@ -176,6 +176,32 @@ TEST_F(Uninstall, FromTheCopyRemovesEverythingThenTheCopyAndFolderAfterExit) {
   EXPECT_EQ(SettingsValue("Installed", "AllUsers"), "1");
 }
 
+// As a package manager runs the entry's QuietUninstallString: no window, exit code 0, and the copy
+// and folder gone after exit; then a copy elsewhere finds nothing to uninstall, and says so with 0.
+TEST_F(Uninstall, FromTheCopySilentlyThenNothingIsLeftToUninstall) {
+  ASSERT_TRUE(InstallInto(setup, DefaultInstallFolder));
+  CloseDialogWindow(setup);
+  ASSERT_TRUE(WaitForExit(setup, ShortWaitMs, nullptr));
+  EndSetup(setup);
+  ASSERT_TRUE(CopyToPath(InFolder(DefaultInstallFolder, "kavriset.exe"), "C:\\Elsewhere\\kavriset.exe"));
+  auto runSilently = [&](const std::string& copy) {
+    DWORD code = ~0u;
+    EXPECT_TRUE(LaunchSetupWith(setup, copy, "", 0, "/S") && WaitForExit(setup, LongWaitMs, &code));
+    EndSetup(setup);
+    return code;
+  };
+  EXPECT_EQ(runSilently(InFolder(DefaultInstallFolder, "kavriset.exe")), 0u);
+  for (const char* name : {"Kavri1.DAT", "Kavri0.DAT", "Kavri.exe", "KavriL.dat"})
+    EXPECT_FALSE(FileExists(InFolder(DefaultInstallFolder, name))) << name;
+  EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, UninstallKey));
+  EXPECT_FALSE(DirectoryExists(ProgramGroupFolder()));
+  ExpectTheCopyGone(DefaultInstallFolder, DefaultInstallFolder);
+
+  std::vector<std::string> before = SnapshotMachine();
+  EXPECT_EQ(runSilently("C:\\Elsewhere\\kavriset.exe"), 0u);
+  EXPECT_EQ(Differences(before, SnapshotMachine()), std::vector<std::string>());
+}
+
 // The script names the copy and the folder in the OEM code page, and runs from a temporary folder
 // whose path has spaces: both must still lead to the copy, the folder and the script being gone.
 TEST_F(Uninstall, FromTheCopyInAnAccentedFolderWithSpacesInTheTemporaryPath) {
@@ -638,7 +664,7 @@ TEST_P(UninstallForOneUser, InstallsInTheUsersOwnPlacesAndLeavesNoTrace) {
   EXPECT_EQ(ControlText(setup, IDC_FOLDER), folder) << "the default for one user";
   ASSERT_TRUE(InstallInto(setup, folder));
   ExpectInstalledFiles(folder);
-  ExpectRegistration(folder, true);
+  ExpectRegistration(folder, "Statorix", true);
   EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, UninstallKey));
   const std::string profile = "+ " + SpecialFolder(CSIDL_PROFILE) + "\\";
   for (const std::string& line : Differences(before, SnapshotMachine()))
