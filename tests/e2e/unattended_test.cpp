@@ -180,7 +180,7 @@ TEST(Unattended, ArgumentsPresetTheDialogAfterNamingAnUnknownOne) {
   MessageBoxSeen box;
   ASSERT_TRUE(WaitForMessageBox(setup, box));
   EXPECT_EQ(box.caption, "/Quiet");
-  EXPECT_EQ(box.text, "Known: /S /G=<group> /LOG=<file> /D=<folder>");
+  EXPECT_EQ(box.text, "Known: /S /AllUsers /CurrentUser /G=<group> /LOG=<file> /D=<folder>");
   AnswerMessageBox(box, IDOK);
   ASSERT_TRUE(WaitForDialog(setup));
   EXPECT_EQ(ControlText(setup, IDC_GROUP), "Reading");

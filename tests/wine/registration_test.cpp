@@ -74,7 +74,7 @@ std::string ReadIni(const char* section, const char* key) {
 
 // ---- Uninstall entry
 
-TEST(UninstallEntry, WritesElevenValuesWithTheirTypesAndSizes) {
+TEST(UninstallEntry, WritesTwelveValuesWithTheirTypesAndSizes) {
   PrepareState();
   const char* const folder = "C:\\Program Files\\xan";
   CreateDirectoryA("C:\\Program Files", nullptr);
@@ -90,6 +90,7 @@ TEST(UninstallEntry, WritesElevenValuesWithTheirTypesAndSizes) {
   struct Expected { const char* name; const char* text; };
   const Expected strings[] = {{"DisplayName", "Quorvel"},
                               {"UninstallString", "\"C:\\Program Files\\xan\\kavriset.exe\""},
+                              {"QuietUninstallString", "\"C:\\Program Files\\xan\\kavriset.exe\" /S"},
                               {"InstallLocation", "C:\\Program Files\\xan"},
                               {"Publisher", "Norvane"},
                               {"DisplayIcon", "C:\\Program Files\\xan\\kavriset.exe,0"},
@@ -118,7 +119,7 @@ TEST(UninstallEntry, WritesElevenValuesWithTheirTypesAndSizes) {
   RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &valueCount, nullptr, nullptr,
                    nullptr, nullptr);
   RegCloseKey(key);
-  EXPECT_EQ(valueCount, 11u);
+  EXPECT_EQ(valueCount, 12u);
 }
 
 // The key is shared by every installation: uninstalling another folder, or one spelt differently
