@@ -53,15 +53,20 @@ struct FormatEnumerator {
 
 HRESULT NewFormatEnumerator(uint16_t position, FormatEnumerator** result);
 
-HRESULT STDMETHODCALLTYPE EnumeratorQueryInterface(FormatEnumerator* self, REFIID iid, void** object) {
+// The QueryInterface of all four objects, each of which has one interface besides IUnknown.
+HRESULT QueryOwnInterface(void* self, uint32_t* references, REFIID iid, REFIID own, void** object) {
   if (!object) return E_POINTER;
-  if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IEnumFORMATETC)) {
+  if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, own)) {
     *object = self;
-    ++self->references;
+    ++*references;
     return S_OK;
   }
   *object = nullptr;
   return E_NOINTERFACE;
+}
+
+HRESULT STDMETHODCALLTYPE EnumeratorQueryInterface(FormatEnumerator* self, REFIID iid, void** object) {
+  return QueryOwnInterface(self, &self->references, iid, IID_IEnumFORMATETC, object);
 }
 ULONG STDMETHODCALLTYPE EnumeratorAddRef(FormatEnumerator* self) { return ++self->references; }
 ULONG STDMETHODCALLTYPE EnumeratorRelease(FormatEnumerator* self) {
@@ -119,14 +124,7 @@ struct StaticObject {
 
 template <const IID& Own>
 HRESULT STDMETHODCALLTYPE StaticQueryInterface(StaticObject* self, REFIID iid, void** object) {
-  if (!object) return E_POINTER;
-  if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, Own)) {
-    *object = self;
-    ++self->references;
-    return S_OK;
-  }
-  *object = nullptr;
-  return E_NOINTERFACE;
+  return QueryOwnInterface(self, &self->references, iid, Own, object);
 }
 ULONG STDMETHODCALLTYPE StaticAddRef(StaticObject* self) { return ++self->references; }
 // Static objects are never freed: Release only counts.
