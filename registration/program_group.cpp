@@ -217,7 +217,5 @@ bool CreateProgramGroup() {
 bool GroupFolderIsOwn() {
   char created[PathSize];
   ReadSettingsText(CreatedGroupKey, created, sizeof created);
-  // The same folder: the recorded one, compared without regard to case, and nothing below it.
-  return groups.groupLength != 0 && FolderLiesWithin(groups.groupPath, created) &&
-         strlen(groups.groupPath) == strlen(created);
+  return groups.groupLength != 0 && IsSameFolder(groups.groupPath, created);
 }
