@@ -29,18 +29,18 @@ uint16_t ReadSettingsInt(const char* key, uint16_t fallback) {
 void WriteSettingsInt(const char* key, uint16_t value) {
   char text[8] = "";
   if (!AppendNumber(text, value)) return;
-  WriteProfileText(SettingsFile(), InstalledSection, key, text);
+  WriteSettingsText(key, text);
 }
 
 void ReadGroupAndFolder() {
   ReadProfileText(SettingsFile(), InstalledSection, "Group", DefaultGroupName, setup.groupName,
                   sizeof setup.groupName);
-  ReadProfileText(SettingsFile(), InstalledSection, "Folder", "", setup.folder, sizeof setup.folder);
+  ReadSettingsText("Folder", setup.folder, sizeof setup.folder);
 }
 
 void WriteGroupAndFolder() {
-  WriteProfileText(SettingsFile(), InstalledSection, "Group", setup.groupName);
-  WriteProfileText(SettingsFile(), InstalledSection, "Folder", setup.folder);
+  WriteSettingsText("Group", setup.groupName);
+  WriteSettingsText("Folder", setup.folder);
 }
 
 void DeleteOfferPerchVersion() { WriteProfileText(SettingsFile(), "Settings", "OfferPerchVersion", nullptr); }
