@@ -245,7 +245,7 @@ bool TakeDroppedText(const STGMEDIUM& medium) {
   const FieldDescriptor* field = FieldFor(drag.dropTargetId);
   CutDropText(drag.dropBuffer, raw, field ? field->maximumLength : 0, StepCharacter);
   SetWindowTextA(drag.dropTarget, drag.dropBuffer);
-  SendMessageA(dialogWindow, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(drag.dropTarget), 1);
+  FocusDialogControl(drag.dropTarget);
   GlobalUnlock(medium.hGlobal);
   return true;
 }

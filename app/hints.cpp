@@ -193,7 +193,7 @@ void OnHintPanelCommand(WPARAM wParam, LPARAM) {
   // that can take the focus, the focus moves on in tab order rather than vanishing.
   HWND back = hint.lastHinted;
   if (back && IsWindow(back) && IsWindowEnabled(back) && IsWindowVisible(back))
-    SendMessageA(dialogWindow, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(back), 1);
+    FocusDialogControl(back);
   else
     SendMessageA(dialogWindow, WM_NEXTDLGCTL, 0, 0);
 }

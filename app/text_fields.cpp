@@ -124,6 +124,10 @@ void UpdateSuggestedButton(WPARAM, HWND) {
   EnableWindow(GetDlgItem(dialogWindow, IDC_SUGGESTED), !isDefault);
 }
 
+void FocusDialogControl(HWND control) {
+  SendMessageA(dialogWindow, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(control), TRUE);
+}
+
 INT_PTR OnLabelClick(HWND dialog, WPARAM, LPARAM lParam) {
   POINT point{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
   HWND child = ChildWindowFromPoint(dialog, point);
@@ -132,8 +136,7 @@ INT_PTR OnLabelClick(HWND dialog, WPARAM, LPARAM lParam) {
   if (fieldId != IDC_GROUP && fieldId != IDC_FOLDER) return TRUE;
   HWND field = GetDlgItem(dialog, fieldId);
   // A disabled label passes clicks to the dialog too; its disabled field must not take the focus.
-  if (field && IsWindowEnabled(field))
-    SendMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(field), 1);
+  if (field && IsWindowEnabled(field)) FocusDialogControl(field);
   return TRUE;
 }
 
