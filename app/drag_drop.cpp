@@ -71,7 +71,7 @@ HRESULT STDMETHODCALLTYPE EnumeratorQueryInterface(FormatEnumerator* self, REFII
 ULONG STDMETHODCALLTYPE EnumeratorAddRef(FormatEnumerator* self) { return ++self->references; }
 ULONG STDMETHODCALLTYPE EnumeratorRelease(FormatEnumerator* self) {
   const uint32_t left = --self->references;
-  if (left == 0) LocalFree(self);
+  if (left == 0) GlobalFree(self);
   return left;
 }
 HRESULT STDMETHODCALLTYPE EnumeratorNext(FormatEnumerator* self, ULONG count, FORMATETC* formats, ULONG* fetched) {
@@ -103,7 +103,8 @@ const FormatEnumeratorOperations enumeratorOperations = {
 };
 
 HRESULT NewFormatEnumerator(uint16_t position, FormatEnumerator** result) {
-  auto* made = static_cast<FormatEnumerator*>(LocalAlloc(LMEM_FIXED, sizeof(FormatEnumerator)));
+  // A fixed global block, from the allocator the data object already uses for its text.
+  auto* made = static_cast<FormatEnumerator*>(GlobalAlloc(GMEM_FIXED, sizeof(FormatEnumerator)));
   if (!made) {
     *result = nullptr;
     return E_OUTOFMEMORY;
