@@ -109,7 +109,7 @@ INT_PTR OnSetCursor(HWND dialog, WPARAM wParam, LPARAM) {
     if (window == dialog) {
       POINT point;
       GetCursorPos(&point);
-      ScreenToClient(dialog, &point);
+      MapWindowPoints(nullptr, dialog, &point, 1);  // as ShowHint maps its rectangles
       HWND child = ChildWindowFromPoint(dialog, point);
       if (child && child != dialog) {
         int id = GetDlgCtrlID(child);
