@@ -102,7 +102,8 @@ const FormatEnumeratorOperations enumeratorOperations = {
     EnumeratorSkip,           EnumeratorReset,  EnumeratorClone,
 };
 
-HRESULT NewFormatEnumerator(uint16_t position, FormatEnumerator** result) {
+// Not inlined: link-time optimisation would otherwise copy it into each of its callers.
+__attribute__((noinline)) HRESULT NewFormatEnumerator(uint16_t position, FormatEnumerator** result) {
   // A fixed global block, from the allocator the data object already uses for its text.
   auto* made = static_cast<FormatEnumerator*>(GlobalAlloc(GMEM_FIXED, sizeof(FormatEnumerator)));
   if (!made) {
