@@ -120,7 +120,8 @@ void RemoveGroupFolder() {
 
 static void CutGroupPath() { groups.groupPath[groups.groupLength] = '\0'; }
 
-// An empty group path would turn the name into one relative to the current drive's root.
+// An empty group path would turn the name into one relative to the current drive's root. The
+// appends are checked: a name that does not fit leaves the path as it was, and false.
 static bool AppendToGroupPath(const char* name, const char* extension) {
   bool fits = groups.groupLength != 0 && AppendText(groups.groupPath, "\\") &&
               AppendText(groups.groupPath, name) && AppendText(groups.groupPath, extension);
@@ -129,7 +130,6 @@ static bool AppendToGroupPath(const char* name, const char* extension) {
 }
 
 bool DeleteGroupLink(const char* name) {
-  if (strlen(name) + groups.groupLength + 6 > PathSize) return false;
   if (!AppendToGroupPath(name, ".lnk")) return false;
   bool deleted = DeletePath(groups.groupPath);
   CutGroupPath();
@@ -137,7 +137,6 @@ bool DeleteGroupLink(const char* name) {
 }
 
 bool MakeGroupItemPath(const char* name, const char* extension) {
-  if (groups.groupLength + 1 + strlen(name) + strlen(extension) >= PathSize) return false;
   if (!AppendToGroupPath(name, extension)) return false;
   bool widened = WidenText(groups.groupPath, groups.wideItemPath, PathSize);
   CutGroupPath();
@@ -153,7 +152,6 @@ LinkSaveOutcome CreateShortcut(const char* name, const char* target, uint16_t ic
 
 bool FindGroupLinks() {
   groups.linkSearch = INVALID_HANDLE_VALUE;
-  if (groups.groupLength + 6u > PathSize) return false;
   if (!AppendToGroupPath("*", ".LNK")) return false;
   groups.linkSearch = FindFirstEntry(groups.groupPath, &groups.linkFindData);
   CutGroupPath();
