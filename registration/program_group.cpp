@@ -92,14 +92,12 @@ bool GroupNameStaysInside(const char* name, CharacterStep step) {
 bool BuildGroupPath(const char* name) {
   groups.groupLength = 0;
   groups.groupPath[0] = '\0';
-  size_t total = groups.programsLength + 1 + strlen(name);
-  if (groups.programsLength == 0 || total >= PathSize) return false;
-  if (!CopyText(groups.groupPath, groups.programsPath) || !AppendText(groups.groupPath, "\\") ||
-      !AppendText(groups.groupPath, name)) {
+  if (groups.programsLength == 0 || !CopyText(groups.groupPath, groups.programsPath) ||
+      !AppendText(groups.groupPath, "\\") || !AppendText(groups.groupPath, name)) {
     groups.groupPath[0] = '\0';
     return false;
   }
-  groups.groupLength = static_cast<uint16_t>(total);
+  groups.groupLength = static_cast<uint16_t>(strlen(groups.groupPath));
   return true;
 }
 
