@@ -104,11 +104,8 @@ void OnFieldCommand(HWND dialog, WPARAM wParam, LPARAM lParam) {
       TrackFieldFocus(control);
       break;
     case EN_KILLFOCUS:
-      SendMessageA(control, WM_LBUTTONUP, 0, -1);
-      ShowHint(nullptr);
-      break;
     case CBN_KILLFOCUS:
-      if (HWND editBox = GetWindow(control, GW_CHILD)) SendMessageA(editBox, WM_LBUTTONUP, 0, -1);
+      if (HWND editBox = EditBoxOf(control, field->kind)) SendMessageA(editBox, WM_LBUTTONUP, 0, -1);
       ShowHint(nullptr);
       break;
     default:
