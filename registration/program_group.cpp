@@ -180,9 +180,9 @@ bool CreateProgramGroup() {
   bool shellHung = false;
   setup.allUsers = groups.commonProgramsFound;
   bool commonAttempt = groups.commonProgramsFound != 0;
-  LocateProgramsFolder(setup.allUsers);
-  bool groupReady = BuildGroupPath(setup.groupName);
-  while (groupReady) {
+  for (;;) {
+    LocateProgramsFolder(setup.allUsers);
+    if (!BuildGroupPath(setup.groupName)) break;
     bool made = CreateGroupFolder();
     bool fallBack = false;
     for (const PayloadEntry* entry = PayloadManifest; entry != ManifestEnd() && !fallBack; ++entry) {
@@ -204,8 +204,6 @@ bool CreateProgramGroup() {
     if (made) RemoveGroupFolder();  // the empty all-users folder this attempt made
     setup.allUsers = 0;
     commonAttempt = false;
-    LocateProgramsFolder(0);
-    groupReady = BuildGroupPath(setup.groupName);
   }
   return failures == 0;
 }
