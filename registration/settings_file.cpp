@@ -33,8 +33,7 @@ void WriteSettingsInt(const char* key, uint16_t value) {
 }
 
 void ReadGroupAndFolder() {
-  ReadProfileText(SettingsFile(), InstalledSection, "Group", DefaultGroupName, setup.groupName,
-                  sizeof setup.groupName);
+  ReadSettingsText("Group", setup.groupName, sizeof setup.groupName, DefaultGroupName);
   ReadSettingsText("Folder", setup.folder, sizeof setup.folder);
 }
 
@@ -45,8 +44,8 @@ void WriteGroupAndFolder() {
 
 void DeleteOfferPerchVersion() { WriteProfileText(SettingsFile(), "Settings", "OfferPerchVersion", nullptr); }
 
-void ReadSettingsText(const char* key, char* buffer, uint32_t size) {
-  ReadProfileText(SettingsFile(), InstalledSection, key, "", buffer, size);
+void ReadSettingsText(const char* key, char* buffer, uint32_t size, const char* fallback) {
+  ReadProfileText(SettingsFile(), InstalledSection, key, fallback, buffer, size);
 }
 
 void WriteSettingsText(const char* key, const char* text) {
