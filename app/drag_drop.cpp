@@ -288,7 +288,8 @@ const DropTargetOperations dropTargetOperations = {
 // section into the uninstaller copy for 24 bytes.
 StaticObject dataObject, dropSource, dropTarget;
 
-StaticObject* ReadyObject(StaticObject& object, const void* operations) {
+// Not inlined: link-time optimisation would otherwise copy it into every use of the three objects.
+__attribute__((noinline)) StaticObject* ReadyObject(StaticObject& object, const void* operations) {
   if (!object.operations) object = {operations, 1};
   return &object;
 }
