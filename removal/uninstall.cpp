@@ -74,17 +74,12 @@ static bool TargetLiesInFolder(const char* target) {
 // Deletes the resolved target of the current link when it is one of the installed files; true
 // when the link itself may go.
 static bool RemoveLinkTarget(const char* target) {
-  char targetName[PathSize];
-  if (!CopyText(targetName, groups.linkFindData.cFileName)) return false;
-  UpperCaseText(targetName);
-  size_t length = strlen(targetName);
   const PayloadEntry* first = FirstFileEntry();
   for (const PayloadEntry* entry = PayloadManifest; entry != ManifestEnd(); ++entry) {
-    if (entry->kind != KindFile || strlen(entry->name) != length) continue;
-    char entryName[PathSize];
-    if (!CopyText(entryName, entry->name)) continue;
-    UpperCaseText(entryName);
-    if (memcmp(entryName, targetName, length) != 0 || !TargetLiesInFolder(target)) continue;
+    // The target's file name against the entry's, compared as folder names are: without regard to case.
+    if (entry->kind != KindFile || !IsSameFolder(entry->name, groups.linkFindData.cFileName) ||
+        !TargetLiesInFolder(target))
+      continue;
     uint32_t size = groups.linkFindData.nFileSizeLow;
     if (!DeletePath(target)) {
       if (entry != first) continue;
