@@ -82,7 +82,8 @@ void DeleteCreatedFolderRecord() {
 // The key that ties the record to its folder is written last: a run stopped in between leaves a
 // record that is ignored, never one that pairs a new folder with an old record.
 void RecordCreatedFolders() {
-  char created[PathSize] = "";
+  char created[PathSize];
+  created[0] = '\0';
   if (setup.createdFolderLength == 0) {
     ReadCreatedFolderOfThisFolder(created);
     if (created[0] == '\0') DeleteCreatedFolderRecord();

@@ -45,7 +45,8 @@ void ScheduleSelfDelete() {
     CopyText(setup.workPath, setup.movedCopyPath);
   } else {
     ResetWorkPath();
-    char folder[PathSize] = "";
+    char folder[PathSize];
+    folder[0] = '\0';
     // A bare drive root has no folder to remove.
     bool withFolders = setup.folderPrefixLength > 3 && setup.createdFolderLength > setup.rootPrefixLength;
     if (withFolders) AppendTextPart(folder, sizeof folder, setup.workPath, setup.folderPrefixLength - 1u);

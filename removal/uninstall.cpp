@@ -219,7 +219,8 @@ void RemoveFolderChain() {
   int created = setup.createdFolderLength;
   if (prefix <= 3 || prefix > static_cast<int>(PathSize) || created == 0) return;
   if (created <= root) created = root + 1;  // the root stays even when the record names it
-  char folder[PathSize] = {};
+  char folder[PathSize];
+  folder[0] = '\0';
   if (!AppendTextPart(folder, sizeof folder, setup.workPath, prefix - 1)) return;
   for (;;) {
     if (static_cast<int>(strlen(folder)) < created) break;
