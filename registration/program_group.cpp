@@ -102,8 +102,7 @@ bool BuildGroupPath(const char* name) {
 }
 
 bool LocateStartupFolder(int allUsers) {
-  groups.groupLength = 0;
-  groups.groupPath[0] = '\0';
+  // The reader empties the path before anything else.
   ReadStringValue(allUsers ? RootLocalMachine : RootCurrentUser, ShellFoldersKey,
                   allUsers ? "Common Startup" : "Startup", groups.groupPath, sizeof groups.groupPath);
   groups.groupLength = static_cast<uint16_t>(strnlen(groups.groupPath, PathSize - 1));
