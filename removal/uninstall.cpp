@@ -223,9 +223,9 @@ void RemoveFolderChain() {
   folder[0] = '\0';
   if (!AppendTextPart(folder, sizeof folder, setup.workPath, prefix - 1)) return;
   for (;;) {
-    if (static_cast<int>(strlen(folder)) < created) break;
-    RemoveEmptyDirectory(folder);
     int length = static_cast<int>(strlen(folder));
+    if (length < created) break;
+    RemoveEmptyDirectory(folder);
     int beyondRoot = length > root ? length - root : 0;
     int separator = FindLastSeparator(beyondRoot, setup.workPath + root, '\\');
     if (separator >= beyondRoot) break;
