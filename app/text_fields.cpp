@@ -96,11 +96,9 @@ void OnFieldCommand(HWND dialog, WPARAM wParam, LPARAM lParam) {
       PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(field->controlId, CBN_EDITCHANGE), lParam);
       return;
     case EN_SETFOCUS:
-      PostMessageA(control, EM_SETSEL, 0, -1);
-      TrackFieldFocus(control);
-      break;
     case CBN_SETFOCUS:
-      PostMessageA(control, CB_SETEDITSEL, 0, static_cast<LPARAM>(0xFFFF0000u));
+      if (code == EN_SETFOCUS) PostMessageA(control, EM_SETSEL, 0, -1);
+      else PostMessageA(control, CB_SETEDITSEL, 0, static_cast<LPARAM>(0xFFFF0000u));
       TrackFieldFocus(control);
       break;
     case EN_KILLFOCUS:
