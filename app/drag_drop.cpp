@@ -165,7 +165,9 @@ HRESULT STDMETHODCALLTYPE DataGetData(StaticObject*, FORMATETC* format, STGMEDIU
   if (length > end) length = end;
   text[length] = '\0';
   if (start > length) start = length;
-  std::memmove(text, text + start, length - start + 1);
+  // The selection with its terminator moves to the front: copied forward, no byte is overwritten
+  // before it is read.
+  for (UINT from = start; from <= length; ++from) text[from - start] = text[from];
   GlobalUnlock(block);
   medium->tymed = TYMED_HGLOBAL;
   medium->hGlobal = block;
