@@ -240,14 +240,14 @@ bool TakeDroppedText(const STGMEDIUM& medium) {
   if (medium.tymed != TYMED_HGLOBAL) return false;
   const char* block = static_cast<const char*>(GlobalLock(medium.hGlobal));
   if (!block) return false;
-  // A block from another program need not hold a NUL: never read past its size.
-  char raw[DropBufferSize];
+  // A block from another program need not hold a NUL: never read past its size. The cut then
+  // works in place.
   SIZE_T size = GlobalSize(medium.hGlobal);
   if (size > DropBufferSize - 1) size = DropBufferSize - 1;
-  std::memcpy(raw, block, size);
-  raw[size] = '\0';
+  std::memcpy(drag.dropBuffer, block, size);
+  drag.dropBuffer[size] = '\0';
   const FieldDescriptor* field = FieldFor(drag.dropTargetId);
-  CutDropText(drag.dropBuffer, raw, field ? field->maximumLength : 0, StepCharacter);
+  CutDropText(drag.dropBuffer, drag.dropBuffer, field ? field->maximumLength : 0, StepCharacter);
   SetWindowTextA(drag.dropTarget, drag.dropBuffer);
   FocusDialogControl(drag.dropTarget);
   GlobalUnlock(medium.hGlobal);
