@@ -47,7 +47,6 @@ static bool IsDotEntry(const char* name) {
 }
 
 void ListProgramGroups(HWND comboBox) {
-  if (groups.programsLength + 3u > PathSize) return;
   if (!AppendText(groups.programsPath, "\\*")) return;
   WIN32_FIND_DATAA& found = groups.linkFindData;
   HANDLE search = FindFirstEntry(groups.programsPath, &found);
