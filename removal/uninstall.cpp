@@ -141,7 +141,8 @@ static void MoveRunningCopyAside() {
 void DeleteLeftoverCopies() {
   char path[PathSize];
   uint32_t length = TempFolderPath(path, sizeof path);
-  if (!TempFolderLeavesRoom(length) || length >= sizeof path || !AppendText(path, "xan???*.tmp")) return;
+  // A folder that leaves room for a temporary name leaves it for the pattern of one.
+  if (!TempFolderLeavesRoom(length) || !AppendText(path, "xan???*.tmp")) return;
   WIN32_FIND_DATAA found;
   HANDLE search = FindFirstEntry(path, &found);
   if (search == INVALID_HANDLE_VALUE) return;
