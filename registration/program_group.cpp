@@ -90,7 +90,6 @@ bool GroupNameStaysInside(const char* name, CharacterStep step) {
 
 bool BuildGroupPath(const char* name) {
   groups.groupLength = 0;
-  groups.groupPath[0] = '\0';
   if (groups.programsLength == 0 || !CopyText(groups.groupPath, groups.programsPath) ||
       !AppendText(groups.groupPath, "\\") || !AppendText(groups.groupPath, name)) {
     groups.groupPath[0] = '\0';
