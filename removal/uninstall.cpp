@@ -165,13 +165,18 @@ static uint32_t SizeOfFile(const char* path) {
   return size;
 }
 
-// A file that will not go is the user's to know about; it keeps the installation partial.
-static bool RemoveFolderFile(const char* name, bool counted) {
+// A file that will not go is the user's to know about; it keeps the installation partial. Only the
+// running program's own file, which can be the uninstaller copy alone, waits for the program to end.
+static bool RemoveFolderFile(const char* name, bool counted, bool mayBeRunning = false) {
   if (!ComposeWorkPath(name) || !FileIsListed(setup.workPath)) return true;
   uint32_t size = counted ? SizeOfFile(setup.workPath) : 0;
   if (!DeletePath(setup.workPath)) {
-    ShowMessage("File not deleted", setup.workPath, MB_OK);
-    return false;
+    if (!mayBeRunning || !IsSameFile(setup.workPath, setup.ownPath)) {
+      ShowMessage("File not deleted", setup.workPath, MB_OK);
+      return false;
+    }
+    setup.selfDeletePending = true;
+    MoveRunningCopyAside();
   }
   SubtractFromProgress(size);
   return true;
@@ -197,22 +202,8 @@ bool RemoveInstalledFiles() {
   return allGone;
 }
 
-// Only the running program's own file waits for the program to end; true when the copy is gone or
-// will go after the program has ended.
-static bool RemoveUninstallerCopy() {
-  if (!ComposeWorkPath(FirstFileEntry()->name) || !FileIsListed(setup.workPath)) return true;
-  uint32_t size = SizeOfFile(setup.workPath);
-  if (!DeletePath(setup.workPath)) {
-    if (!IsSameFile(setup.workPath, setup.ownPath)) {
-      ShowMessage("File not deleted", setup.workPath, MB_OK);
-      return false;
-    }
-    setup.selfDeletePending = true;
-    MoveRunningCopyAside();
-  }
-  SubtractFromProgress(size);
-  return true;
-}
+// True when the copy is gone or will go after the program has ended.
+static bool RemoveUninstallerCopy() { return RemoveFolderFile(FirstFileEntry()->name, true, true); }
 
 void RemoveFolderChain() {
   int prefix = setup.folderPrefixLength;
