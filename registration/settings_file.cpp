@@ -27,7 +27,8 @@ uint16_t ReadSettingsInt(const char* key, uint16_t fallback) {
 }
 
 void WriteSettingsInt(const char* key, uint16_t value) {
-  char text[8] = "";
+  char text[8];
+  text[0] = '\0';
   if (!AppendNumber(text, value)) return;
   WriteSettingsText(key, text);
 }
