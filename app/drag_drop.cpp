@@ -349,8 +349,9 @@ void SetUpDragDrop(HWND dialog) {
     return;
   }
   drag.available = true;
-  CoLockObjectExternal(reinterpret_cast<IUnknown*>(FieldDropTarget()), TRUE, FALSE);
-  drag.registration = RegisterDragDrop(dialog, FieldDropTarget());
+  IDropTarget* target = FieldDropTarget();
+  CoLockObjectExternal(reinterpret_cast<IUnknown*>(target), TRUE, FALSE);
+  drag.registration = RegisterDragDrop(dialog, target);
   drag.registeredWindow = dialog;
 }
 
