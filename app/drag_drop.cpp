@@ -53,20 +53,25 @@ struct FormatEnumerator {
 
 HRESULT NewFormatEnumerator(uint16_t position, FormatEnumerator** result);
 
-HRESULT STDMETHODCALLTYPE EnumeratorQueryInterface(FormatEnumerator* self, REFIID iid, void** object) {
+// The QueryInterface of all four objects, each of which has one interface besides IUnknown.
+HRESULT QueryOwnInterface(void* self, uint32_t* references, REFIID iid, REFIID own, void** object) {
   if (!object) return E_POINTER;
-  if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IEnumFORMATETC)) {
+  if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, own)) {
     *object = self;
-    ++self->references;
+    ++*references;
     return S_OK;
   }
   *object = nullptr;
   return E_NOINTERFACE;
 }
+
+HRESULT STDMETHODCALLTYPE EnumeratorQueryInterface(FormatEnumerator* self, REFIID iid, void** object) {
+  return QueryOwnInterface(self, &self->references, iid, IID_IEnumFORMATETC, object);
+}
 ULONG STDMETHODCALLTYPE EnumeratorAddRef(FormatEnumerator* self) { return ++self->references; }
 ULONG STDMETHODCALLTYPE EnumeratorRelease(FormatEnumerator* self) {
   const uint32_t left = --self->references;
-  if (left == 0) LocalFree(self);
+  if (left == 0) GlobalFree(self);
   return left;
 }
 HRESULT STDMETHODCALLTYPE EnumeratorNext(FormatEnumerator* self, ULONG count, FORMATETC* formats, ULONG* fetched) {
@@ -97,8 +102,10 @@ const FormatEnumeratorOperations enumeratorOperations = {
     EnumeratorSkip,           EnumeratorReset,  EnumeratorClone,
 };
 
-HRESULT NewFormatEnumerator(uint16_t position, FormatEnumerator** result) {
-  auto* made = static_cast<FormatEnumerator*>(LocalAlloc(LMEM_FIXED, sizeof(FormatEnumerator)));
+// Not inlined: link-time optimisation would otherwise copy it into each of its callers.
+__attribute__((noinline)) HRESULT NewFormatEnumerator(uint16_t position, FormatEnumerator** result) {
+  // A fixed global block, from the allocator the data object already uses for its text.
+  auto* made = static_cast<FormatEnumerator*>(GlobalAlloc(GMEM_FIXED, sizeof(FormatEnumerator)));
   if (!made) {
     *result = nullptr;
     return E_OUTOFMEMORY;
@@ -119,14 +126,7 @@ struct StaticObject {
 
 template <const IID& Own>
 HRESULT STDMETHODCALLTYPE StaticQueryInterface(StaticObject* self, REFIID iid, void** object) {
-  if (!object) return E_POINTER;
-  if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, Own)) {
-    *object = self;
-    ++self->references;
-    return S_OK;
-  }
-  *object = nullptr;
-  return E_NOINTERFACE;
+  return QueryOwnInterface(self, &self->references, iid, Own, object);
 }
 ULONG STDMETHODCALLTYPE StaticAddRef(StaticObject* self) { return ++self->references; }
 // Static objects are never freed: Release only counts.
@@ -165,7 +165,9 @@ HRESULT STDMETHODCALLTYPE DataGetData(StaticObject*, FORMATETC* format, STGMEDIU
   if (length > end) length = end;
   text[length] = '\0';
   if (start > length) start = length;
-  std::memmove(text, text + start, length - start + 1);
+  // The selection with its terminator moves to the front: copied forward, no byte is overwritten
+  // before it is read.
+  for (UINT from = start; from <= length; ++from) text[from - start] = text[from];
   GlobalUnlock(block);
   medium->tymed = TYMED_HGLOBAL;
   medium->hGlobal = block;
@@ -238,16 +240,16 @@ bool TakeDroppedText(const STGMEDIUM& medium) {
   if (medium.tymed != TYMED_HGLOBAL) return false;
   const char* block = static_cast<const char*>(GlobalLock(medium.hGlobal));
   if (!block) return false;
-  // A block from another program need not hold a NUL: never read past its size.
-  char raw[DropBufferSize];
+  // A block from another program need not hold a NUL: never read past its size. The cut then
+  // works in place.
   SIZE_T size = GlobalSize(medium.hGlobal);
   if (size > DropBufferSize - 1) size = DropBufferSize - 1;
-  std::memcpy(raw, block, size);
-  raw[size] = '\0';
+  std::memcpy(drag.dropBuffer, block, size);
+  drag.dropBuffer[size] = '\0';
   const FieldDescriptor* field = FieldFor(drag.dropTargetId);
-  CutDropText(drag.dropBuffer, raw, field ? field->maximumLength : 0, StepCharacter);
+  CutDropText(drag.dropBuffer, drag.dropBuffer, field ? field->maximumLength : 0, StepCharacter);
   SetWindowTextA(drag.dropTarget, drag.dropBuffer);
-  SendMessageA(dialogWindow, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(drag.dropTarget), 1);
+  FocusDialogControl(drag.dropTarget);
   GlobalUnlock(medium.hGlobal);
   return true;
 }
@@ -288,7 +290,8 @@ const DropTargetOperations dropTargetOperations = {
 // section into the uninstaller copy for 24 bytes.
 StaticObject dataObject, dropSource, dropTarget;
 
-StaticObject* ReadyObject(StaticObject& object, const void* operations) {
+// Not inlined: link-time optimisation would otherwise copy it into every use of the three objects.
+__attribute__((noinline)) StaticObject* ReadyObject(StaticObject& object, const void* operations) {
   if (!object.operations) object = {operations, 1};
   return &object;
 }
@@ -346,8 +349,9 @@ void SetUpDragDrop(HWND dialog) {
     return;
   }
   drag.available = true;
-  CoLockObjectExternal(reinterpret_cast<IUnknown*>(FieldDropTarget()), TRUE, FALSE);
-  drag.registration = RegisterDragDrop(dialog, FieldDropTarget());
+  IDropTarget* target = FieldDropTarget();
+  CoLockObjectExternal(reinterpret_cast<IUnknown*>(target), TRUE, FALSE);
+  drag.registration = RegisterDragDrop(dialog, target);
   drag.registeredWindow = dialog;
 }
 

@@ -80,24 +80,22 @@ void ShowHint(HWND target) {
 
   HWND parent = GetParent(target);
   HWND described = (parent && parent != dialogWindow) ? parent : target;
-  RECT controlRect;
-  const char* text = DescribeControl(described, &controlRect);
-  MapWindowPoints(nullptr, dialogWindow, reinterpret_cast<POINT*>(&controlRect), 2);
+  RECT frames[2];  // the control's and the panel's, drawn alike
+  const char* text = DescribeControl(described, &frames[0]);
   SetDlgItemTextA(dialogWindow, IDC_HINT_PANEL, text);
-  RECT panelRect;
-  GetWindowRect(GetDlgItem(dialogWindow, IDC_HINT_PANEL), &panelRect);
-  MapWindowPoints(nullptr, dialogWindow, reinterpret_cast<POINT*>(&panelRect), 2);
+  GetWindowRect(GetDlgItem(dialogWindow, IDC_HINT_PANEL), &frames[1]);
 
   HDC context = GetDC(dialogWindow);
-  for (int line = 0; line < FrameLines; ++line) {
-    InflateRect(&controlRect, 1, 1);
-    FrameRect(context, &controlRect, colours.frameBrush);
-    InflateRect(&panelRect, 1, 1);
-    FrameRect(context, &panelRect, colours.frameBrush);
+  for (RECT& frame : frames) {
+    MapWindowPoints(nullptr, dialogWindow, reinterpret_cast<POINT*>(&frame), 2);
+    for (int line = 0; line < FrameLines; ++line) {
+      InflateRect(&frame, 1, 1);
+      FrameRect(context, &frame, colours.frameBrush);
+    }
   }
   ReleaseDC(dialogWindow, context);
-  hint.controlFrame = controlRect;
-  hint.panelFrame = panelRect;
+  hint.controlFrame = frames[0];
+  hint.panelFrame = frames[1];
   hint.hintTarget = target;
   hint.lastHinted = target;
 
@@ -111,7 +109,7 @@ INT_PTR OnSetCursor(HWND dialog, WPARAM wParam, LPARAM) {
     if (window == dialog) {
       POINT point;
       GetCursorPos(&point);
-      ScreenToClient(dialog, &point);
+      MapWindowPoints(nullptr, dialog, &point, 1);  // as ShowHint maps its rectangles
       HWND child = ChildWindowFromPoint(dialog, point);
       if (child && child != dialog) {
         int id = GetDlgCtrlID(child);
@@ -195,7 +193,7 @@ void OnHintPanelCommand(WPARAM wParam, LPARAM) {
   // that can take the focus, the focus moves on in tab order rather than vanishing.
   HWND back = hint.lastHinted;
   if (back && IsWindow(back) && IsWindowEnabled(back) && IsWindowVisible(back))
-    SendMessageA(dialogWindow, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(back), 1);
+    FocusDialogControl(back);
   else
     SendMessageA(dialogWindow, WM_NEXTDLGCTL, 0, 0);
 }

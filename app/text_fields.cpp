@@ -96,19 +96,14 @@ void OnFieldCommand(HWND dialog, WPARAM wParam, LPARAM lParam) {
       PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(field->controlId, CBN_EDITCHANGE), lParam);
       return;
     case EN_SETFOCUS:
-      PostMessageA(control, EM_SETSEL, 0, -1);
-      TrackFieldFocus(control);
-      break;
     case CBN_SETFOCUS:
-      PostMessageA(control, CB_SETEDITSEL, 0, static_cast<LPARAM>(0xFFFF0000u));
+      if (code == EN_SETFOCUS) PostMessageA(control, EM_SETSEL, 0, -1);
+      else PostMessageA(control, CB_SETEDITSEL, 0, static_cast<LPARAM>(0xFFFF0000u));
       TrackFieldFocus(control);
       break;
     case EN_KILLFOCUS:
-      SendMessageA(control, WM_LBUTTONUP, 0, -1);
-      ShowHint(nullptr);
-      break;
     case CBN_KILLFOCUS:
-      if (HWND editBox = GetWindow(control, GW_CHILD)) SendMessageA(editBox, WM_LBUTTONUP, 0, -1);
+      if (HWND editBox = EditBoxOf(control, field->kind)) SendMessageA(editBox, WM_LBUTTONUP, 0, -1);
       ShowHint(nullptr);
       break;
     default:
@@ -124,6 +119,10 @@ void UpdateSuggestedButton(WPARAM, HWND) {
   EnableWindow(GetDlgItem(dialogWindow, IDC_SUGGESTED), !isDefault);
 }
 
+void FocusDialogControl(HWND control) {
+  SendMessageA(dialogWindow, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(control), TRUE);
+}
+
 INT_PTR OnLabelClick(HWND dialog, WPARAM, LPARAM lParam) {
   POINT point{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
   HWND child = ChildWindowFromPoint(dialog, point);
@@ -132,8 +131,7 @@ INT_PTR OnLabelClick(HWND dialog, WPARAM, LPARAM lParam) {
   if (fieldId != IDC_GROUP && fieldId != IDC_FOLDER) return TRUE;
   HWND field = GetDlgItem(dialog, fieldId);
   // A disabled label passes clicks to the dialog too; its disabled field must not take the focus.
-  if (field && IsWindowEnabled(field))
-    SendMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(field), 1);
+  if (field && IsWindowEnabled(field)) FocusDialogControl(field);
   return TRUE;
 }
 

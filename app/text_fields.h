@@ -17,5 +17,7 @@ const FieldDescriptor* FieldFor(int controlId);  // null for any other control
 void SetUpFields(HWND dialog);
 void OnFieldCommand(HWND dialog, WPARAM wParam, LPARAM lParam);
 void UpdateSuggestedButton(WPARAM = 0, HWND = nullptr);
+// Gives a control of the dialog the focus the way the dialog manager does (WM_NEXTDLGCTL).
+void FocusDialogControl(HWND control);
 INT_PTR OnLabelClick(HWND dialog, WPARAM wParam, LPARAM lParam);
 LRESULT CALLBACK FieldEditProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -95,12 +95,11 @@ static unsigned ScanTypedRoot(char* path) {
 
 // The byte length of the longest run of whole characters of `rest` that keeps root + run within
 // the folder limit; *cut is set when the run is shorter than the rest.
-static unsigned FittingRestLength(const char* rest, unsigned rootLength, bool* cut) {
-  const char* character = rest;
+static unsigned FittingRestLength(char* rest, unsigned rootLength, bool* cut) {
+  char* character = rest;
   *cut = false;
   while (*character) {
-    const char* next = NextCharacter(character);
-    if (next == character) next = character + 1;
+    char* next = StepOver(character, nullptr);
     if (rootLength + static_cast<unsigned>(next - rest) > FolderLimit) {
       *cut = true;
       break;
@@ -117,8 +116,7 @@ static void TidyRest(char* rest) {
   for (char* character = rest; *character;) {
     if (*character == '/') *character = '\\';
     last = character;
-    char* next = const_cast<char*>(NextCharacter(character));
-    character = next == character ? character + 1 : next;
+    character = StepOver(character, nullptr);
   }
   if (last && *last == '\\' && last[1] == '\0') *last = '\0';
 }
@@ -157,7 +155,7 @@ bool NormaliseFolder() {
   if (ParseFileName(probe, qualified, PathSize) && qualified[0] != '\0') {
     rootLength = static_cast<unsigned>(strlen(qualified)) - 1;
     setup.rootPrefixLength = static_cast<uint16_t>(rootLength);
-    const char* rest = setup.folder + typedRoot;
+    char* rest = setup.folder + typedRoot;
     bool cut = false;
     unsigned restLength = FittingRestLength(rest, rootLength, &cut);
     if (cut) {

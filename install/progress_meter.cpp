@@ -26,9 +26,8 @@ uint16_t MeterPixelsFor(uint32_t bytes, uint16_t width) {
 void DrawProgressMeter(const DRAWITEMSTRUCT* item) {
   if (!(item->itemAction & ODA_DRAWENTIRE)) return;
   meter.meterRect = item->rcItem;
-  HBRUSH brush = CreateSolidBrush(GetSysColor(COLOR_ACTIVECAPTION));
-  FillRect(item->hDC, &meter.meterRect, brush);
-  DeleteObject(brush);
+  // FillRect takes a system colour's index plus one for that colour's own brush.
+  FillRect(item->hDC, &meter.meterRect, reinterpret_cast<HBRUSH>(COLOR_ACTIVECAPTION + 1));
   long width = meter.meterRect.right - meter.meterRect.left - 4;
   meter.meterWidth = static_cast<uint16_t>(width > 0 ? width : 0);
   if (setup.installed) meter.meterPixels = meter.meterWidth;

@@ -27,7 +27,8 @@ void ReadInstallationState() {
 bool DirectoryHoldsInstallation(const char* directory, uint16_t length) {
   const char* const names[] = {InstallRecordName, BegunRecordName};
   for (const char* name : names) {
-    char probe[PathSize] = "";
+    char probe[PathSize];
+    probe[0] = '\0';
     if (AppendTextPart(probe, sizeof probe, directory, length) && AppendText(probe, name) && FileIsPresent(probe))
       return true;
   }

@@ -1,8 +1,7 @@
-// The shell's folder browser: the path buffer from the shell's task allocator, the browser with
-// the file-system-only flags, and the callback that opens it at the folder currently shown.
+// The shell's folder browser: the browser with the file-system-only flags, the callback that opens
+// it at the folder currently shown, and the chosen item freed by the shell's task allocator.
 #include "platform/browse.h"
 #include <shlobj.h>
-#include "platform/paths.h"
 
 // The browser's callback gets no data of its own; the start folder is kept here for it.
 static const char* browseStart;
@@ -16,22 +15,18 @@ static int CALLBACK BrowseCallback(HWND browser, UINT message, LPARAM, LPARAM) {
 bool BrowseFolderDialog(HWND owner, const char* title, const char* start, char* out) {
   IMalloc* allocator = nullptr;
   if (FAILED(SHGetMalloc(&allocator)) || !allocator) return false;
-  char* path = static_cast<char*>(allocator->Alloc(MAX_PATH));
+  BROWSEINFOA info = {};
+  info.hwndOwner = owner;
+  info.lpszTitle = title;
+  info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_DONTGOBELOWDOMAIN | BIF_EDITBOX | BIF_NEWDIALOGSTYLE;  // 0x53
+  info.lpfn = BrowseCallback;
+  browseStart = start;
+  LPITEMIDLIST item = SHBrowseForFolderA(&info);
+  browseStart = nullptr;
   bool chosen = false;
-  if (path) {
-    BROWSEINFOA info = {};
-    info.hwndOwner = owner;
-    info.lpszTitle = title;
-    info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_DONTGOBELOWDOMAIN | BIF_EDITBOX | BIF_NEWDIALOGSTYLE;  // 0x53
-    info.lpfn = BrowseCallback;
-    browseStart = start;
-    LPITEMIDLIST item = SHBrowseForFolderA(&info);
-    browseStart = nullptr;
-    if (item) {
-      if (SHGetPathFromIDListA(item, path)) chosen = CopyText(out, MAX_PATH, path);
-      allocator->Free(item);
-    }
-    allocator->Free(path);
+  if (item) {
+    chosen = SHGetPathFromIDListA(item, out) != FALSE;
+    allocator->Free(item);
   }
   allocator->Release();
   return chosen;

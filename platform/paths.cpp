@@ -15,6 +15,12 @@ bool AppendText(char* buffer, size_t size, const char* text) {
   return AppendTextPart(buffer, size, text, static_cast<size_t>(-1));
 }
 
+bool AppendTexts(char* buffer, size_t size, std::initializer_list<const char*> texts) {
+  for (const char* text : texts)
+    if (!AppendText(buffer, size, text)) return false;
+  return true;
+}
+
 bool CopyText(char* buffer, size_t size, const char* text) {
   if (size == 0) return false;
   buffer[0] = '\0';

@@ -8,8 +8,7 @@ static HKEY RootKey(RegistryRoot root) {
 
 HKEY CreateKeyForWrite(RegistryRoot root, const char* path) {
   HKEY key = nullptr;
-  char noClass[] = "";
-  if (RegCreateKeyExA(RootKey(root), path, 0, noClass, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr, &key,
+  if (RegCreateKeyExA(RootKey(root), path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr, &key,
                       nullptr) != ERROR_SUCCESS)
     return nullptr;
   return key;

@@ -47,7 +47,6 @@ static bool IsDotEntry(const char* name) {
 }
 
 void ListProgramGroups(HWND comboBox) {
-  if (groups.programsLength + 3u > PathSize) return;
   if (!AppendText(groups.programsPath, "\\*")) return;
   WIN32_FIND_DATAA& found = groups.linkFindData;
   HANDLE search = FindFirstEntry(groups.programsPath, &found);
@@ -91,21 +90,17 @@ bool GroupNameStaysInside(const char* name, CharacterStep step) {
 
 bool BuildGroupPath(const char* name) {
   groups.groupLength = 0;
-  groups.groupPath[0] = '\0';
-  size_t total = groups.programsLength + 1 + strlen(name);
-  if (groups.programsLength == 0 || total >= PathSize) return false;
-  if (!CopyText(groups.groupPath, groups.programsPath) || !AppendText(groups.groupPath, "\\") ||
-      !AppendText(groups.groupPath, name)) {
+  if (groups.programsLength == 0 || !CopyText(groups.groupPath, groups.programsPath) ||
+      !AppendText(groups.groupPath, "\\") || !AppendText(groups.groupPath, name)) {
     groups.groupPath[0] = '\0';
     return false;
   }
-  groups.groupLength = static_cast<uint16_t>(total);
+  groups.groupLength = static_cast<uint16_t>(strlen(groups.groupPath));
   return true;
 }
 
 bool LocateStartupFolder(int allUsers) {
-  groups.groupLength = 0;
-  groups.groupPath[0] = '\0';
+  // The reader empties the path before anything else.
   ReadStringValue(allUsers ? RootLocalMachine : RootCurrentUser, ShellFoldersKey,
                   allUsers ? "Common Startup" : "Startup", groups.groupPath, sizeof groups.groupPath);
   groups.groupLength = static_cast<uint16_t>(strnlen(groups.groupPath, PathSize - 1));
@@ -120,7 +115,8 @@ void RemoveGroupFolder() {
 
 static void CutGroupPath() { groups.groupPath[groups.groupLength] = '\0'; }
 
-// An empty group path would turn the name into one relative to the current drive's root.
+// An empty group path would turn the name into one relative to the current drive's root. The
+// appends are checked: a name that does not fit leaves the path as it was, and false.
 static bool AppendToGroupPath(const char* name, const char* extension) {
   bool fits = groups.groupLength != 0 && AppendText(groups.groupPath, "\\") &&
               AppendText(groups.groupPath, name) && AppendText(groups.groupPath, extension);
@@ -129,7 +125,6 @@ static bool AppendToGroupPath(const char* name, const char* extension) {
 }
 
 bool DeleteGroupLink(const char* name) {
-  if (strlen(name) + groups.groupLength + 6 > PathSize) return false;
   if (!AppendToGroupPath(name, ".lnk")) return false;
   bool deleted = DeletePath(groups.groupPath);
   CutGroupPath();
@@ -137,7 +132,6 @@ bool DeleteGroupLink(const char* name) {
 }
 
 bool MakeGroupItemPath(const char* name, const char* extension) {
-  if (groups.groupLength + 1 + strlen(name) + strlen(extension) >= PathSize) return false;
   if (!AppendToGroupPath(name, extension)) return false;
   bool widened = WidenText(groups.groupPath, groups.wideItemPath, PathSize);
   CutGroupPath();
@@ -153,7 +147,6 @@ LinkSaveOutcome CreateShortcut(const char* name, const char* target, uint16_t ic
 
 bool FindGroupLinks() {
   groups.linkSearch = INVALID_HANDLE_VALUE;
-  if (groups.groupLength + 6u > PathSize) return false;
   if (!AppendToGroupPath("*", ".LNK")) return false;
   groups.linkSearch = FindFirstEntry(groups.groupPath, &groups.linkFindData);
   CutGroupPath();
@@ -184,9 +177,9 @@ bool CreateProgramGroup() {
   bool shellHung = false;
   setup.allUsers = groups.commonProgramsFound;
   bool commonAttempt = groups.commonProgramsFound != 0;
-  LocateProgramsFolder(setup.allUsers);
-  bool groupReady = BuildGroupPath(setup.groupName);
-  while (groupReady) {
+  for (;;) {
+    LocateProgramsFolder(setup.allUsers);
+    if (!BuildGroupPath(setup.groupName)) break;
     bool made = CreateGroupFolder();
     bool fallBack = false;
     for (const PayloadEntry* entry = PayloadManifest; entry != ManifestEnd() && !fallBack; ++entry) {
@@ -208,8 +201,6 @@ bool CreateProgramGroup() {
     if (made) RemoveGroupFolder();  // the empty all-users folder this attempt made
     setup.allUsers = 0;
     commonAttempt = false;
-    LocateProgramsFolder(0);
-    groupReady = BuildGroupPath(setup.groupName);
   }
   return failures == 0;
 }
@@ -217,7 +208,5 @@ bool CreateProgramGroup() {
 bool GroupFolderIsOwn() {
   char created[PathSize];
   ReadSettingsText(CreatedGroupKey, created, sizeof created);
-  // The same folder: the recorded one, compared without regard to case, and nothing below it.
-  return groups.groupLength != 0 && FolderLiesWithin(groups.groupPath, created) &&
-         strlen(groups.groupPath) == strlen(created);
+  return groups.groupLength != 0 && IsSameFolder(groups.groupPath, created);
 }

@@ -27,26 +27,26 @@ uint16_t ReadSettingsInt(const char* key, uint16_t fallback) {
 }
 
 void WriteSettingsInt(const char* key, uint16_t value) {
-  char text[8] = "";
+  char text[8];
+  text[0] = '\0';
   if (!AppendNumber(text, value)) return;
-  WriteProfileText(SettingsFile(), InstalledSection, key, text);
+  WriteSettingsText(key, text);
 }
 
 void ReadGroupAndFolder() {
-  ReadProfileText(SettingsFile(), InstalledSection, "Group", DefaultGroupName, setup.groupName,
-                  sizeof setup.groupName);
-  ReadProfileText(SettingsFile(), InstalledSection, "Folder", "", setup.folder, sizeof setup.folder);
+  ReadSettingsText("Group", setup.groupName, sizeof setup.groupName, DefaultGroupName);
+  ReadSettingsText("Folder", setup.folder, sizeof setup.folder);
 }
 
 void WriteGroupAndFolder() {
-  WriteProfileText(SettingsFile(), InstalledSection, "Group", setup.groupName);
-  WriteProfileText(SettingsFile(), InstalledSection, "Folder", setup.folder);
+  WriteSettingsText("Group", setup.groupName);
+  WriteSettingsText("Folder", setup.folder);
 }
 
 void DeleteOfferPerchVersion() { WriteProfileText(SettingsFile(), "Settings", "OfferPerchVersion", nullptr); }
 
-void ReadSettingsText(const char* key, char* buffer, uint32_t size) {
-  ReadProfileText(SettingsFile(), InstalledSection, key, "", buffer, size);
+void ReadSettingsText(const char* key, char* buffer, uint32_t size, const char* fallback) {
+  ReadProfileText(SettingsFile(), InstalledSection, key, fallback, buffer, size);
 }
 
 void WriteSettingsText(const char* key, const char* text) {
@@ -83,7 +83,8 @@ void DeleteCreatedFolderRecord() {
 // The key that ties the record to its folder is written last: a run stopped in between leaves a
 // record that is ignored, never one that pairs a new folder with an old record.
 void RecordCreatedFolders() {
-  char created[PathSize] = "";
+  char created[PathSize];
+  created[0] = '\0';
   if (setup.createdFolderLength == 0) {
     ReadCreatedFolderOfThisFolder(created);
     if (created[0] == '\0') DeleteCreatedFolderRecord();

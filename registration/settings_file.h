@@ -7,8 +7,8 @@ void WriteSettingsInt(const char* key, uint16_t value);
 void ReadGroupAndFolder();   // "Group" into groupName, "Folder" into folder
 void WriteGroupAndFolder();  // groupName as "Group", folder as "Folder"
 void DeleteOfferPerchVersion();
-// A text of section "Installed", "" when missing; a null text deletes the key.
-void ReadSettingsText(const char* key, char* buffer, uint32_t size);
+// A text of section "Installed", `fallback` when missing; a null text deletes the key.
+void ReadSettingsText(const char* key, char* buffer, uint32_t size, const char* fallback = "");
 void WriteSettingsText(const char* key, const char* text);
 
 // The folders that an installation made itself, kept from the moment they are made until the

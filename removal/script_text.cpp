@@ -43,11 +43,11 @@ size_t ComposeSelfDeleteCommand(char* buffer, size_t size, const char* systemFol
   buffer[0] = '\0';
   bool withFolders = folder && createdLength != 0;
   bool fits = IsFullPath(systemFolder) && IsFullPath(copyPath) && (!withFolders || IsFullPath(folder)) &&
-              AppendText(buffer, size, "\"") && AppendText(buffer, size, systemFolder) &&
-              AppendText(buffer, size, "\\cmd.exe\" /d /q /c (for /l %i in (1,1," SELF_DELETE_TRIES ") do (del \"") &&
-              AppendText(buffer, size, copyPath) && AppendText(buffer, size, "\" 2>nul & if exist \"") &&
-              AppendText(buffer, size, copyPath) && AppendText(buffer, size, "\" \"") &&
-              AppendText(buffer, size, systemFolder) && AppendText(buffer, size, "\\ping.exe\" -n 2 127.0.0.1 >nul))");
+              AppendTexts(buffer, size,
+                          {"\"", systemFolder,
+                           "\\cmd.exe\" /d /q /c (for /l %i in (1,1," SELF_DELETE_TRIES ") do (del \"", copyPath,
+                           "\" 2>nul & if exist \"", copyPath, "\" \"", systemFolder,
+                           "\\ping.exe\" -n 2 127.0.0.1 >nul))"});
   if (fits && withFolders) {
     size_t length = strlen(folder);
     while (fits && length >= createdLength) {

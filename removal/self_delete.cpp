@@ -25,9 +25,9 @@ uint32_t TakeTemporaryName(char* path, const char* extension, bool (*take)(const
 static bool StartDeletion(const char* copy, const char* folder, size_t createdLength) {
   char system[PathSize];
   uint32_t length = SystemFolderPath(system, sizeof system);
-  char interpreter[PathSize] = "";
+  char interpreter[PathSize];
   char* command = reinterpret_cast<char*>(setup.chunk);
-  if (length == 0 || length >= sizeof system || !AppendText(interpreter, system) ||
+  if (length == 0 || length >= sizeof system || !CopyText(interpreter, system) ||
       !AppendText(interpreter, "\\cmd.exe") ||
       ComposeSelfDeleteCommand(command, ChunkSize, system, copy, folder, createdLength) == 0)
     return false;
@@ -45,7 +45,8 @@ void ScheduleSelfDelete() {
     CopyText(setup.workPath, setup.movedCopyPath);
   } else {
     ResetWorkPath();
-    char folder[PathSize] = "";
+    char folder[PathSize];
+    folder[0] = '\0';
     // A bare drive root has no folder to remove.
     bool withFolders = setup.folderPrefixLength > 3 && setup.createdFolderLength > setup.rootPrefixLength;
     if (withFolders) AppendTextPart(folder, sizeof folder, setup.workPath, setup.folderPrefixLength - 1u);

@@ -74,17 +74,12 @@ static bool TargetLiesInFolder(const char* target) {
 // Deletes the resolved target of the current link when it is one of the installed files; true
 // when the link itself may go.
 static bool RemoveLinkTarget(const char* target) {
-  char targetName[PathSize];
-  if (!CopyText(targetName, groups.linkFindData.cFileName)) return false;
-  UpperCaseText(targetName);
-  size_t length = strlen(targetName);
   const PayloadEntry* first = FirstFileEntry();
   for (const PayloadEntry* entry = PayloadManifest; entry != ManifestEnd(); ++entry) {
-    if (entry->kind != KindFile || strlen(entry->name) != length) continue;
-    char entryName[PathSize];
-    if (!CopyText(entryName, entry->name)) continue;
-    UpperCaseText(entryName);
-    if (memcmp(entryName, targetName, length) != 0 || !TargetLiesInFolder(target)) continue;
+    // The target's file name against the entry's, compared as folder names are: without regard to case.
+    if (entry->kind != KindFile || !IsSameFolder(entry->name, groups.linkFindData.cFileName) ||
+        !TargetLiesInFolder(target))
+      continue;
     uint32_t size = groups.linkFindData.nFileSizeLow;
     if (!DeletePath(target)) {
       if (entry != first) continue;
@@ -146,7 +141,8 @@ static void MoveRunningCopyAside() {
 void DeleteLeftoverCopies() {
   char path[PathSize];
   uint32_t length = TempFolderPath(path, sizeof path);
-  if (!TempFolderLeavesRoom(length) || length >= sizeof path || !AppendText(path, "xan???*.tmp")) return;
+  // A folder that leaves room for a temporary name leaves it for the pattern of one.
+  if (!TempFolderLeavesRoom(length) || !AppendText(path, "xan???*.tmp")) return;
   WIN32_FIND_DATAA found;
   HANDLE search = FindFirstEntry(path, &found);
   if (search == INVALID_HANDLE_VALUE) return;
@@ -169,13 +165,18 @@ static uint32_t SizeOfFile(const char* path) {
   return size;
 }
 
-// A file that will not go is the user's to know about; it keeps the installation partial.
-static bool RemoveFolderFile(const char* name, bool counted) {
+// A file that will not go is the user's to know about; it keeps the installation partial. Only the
+// running program's own file, which can be the uninstaller copy alone, waits for the program to end.
+static bool RemoveFolderFile(const char* name, bool counted, bool mayBeRunning = false) {
   if (!ComposeWorkPath(name) || !FileIsListed(setup.workPath)) return true;
   uint32_t size = counted ? SizeOfFile(setup.workPath) : 0;
   if (!DeletePath(setup.workPath)) {
-    ShowMessage("File not deleted", setup.workPath, MB_OK);
-    return false;
+    if (!mayBeRunning || !IsSameFile(setup.workPath, setup.ownPath)) {
+      ShowMessage("File not deleted", setup.workPath, MB_OK);
+      return false;
+    }
+    setup.selfDeletePending = true;
+    MoveRunningCopyAside();
   }
   SubtractFromProgress(size);
   return true;
@@ -201,22 +202,8 @@ bool RemoveInstalledFiles() {
   return allGone;
 }
 
-// Only the running program's own file waits for the program to end; true when the copy is gone or
-// will go after the program has ended.
-static bool RemoveUninstallerCopy() {
-  if (!ComposeWorkPath(FirstFileEntry()->name) || !FileIsListed(setup.workPath)) return true;
-  uint32_t size = SizeOfFile(setup.workPath);
-  if (!DeletePath(setup.workPath)) {
-    if (!IsSameFile(setup.workPath, setup.ownPath)) {
-      ShowMessage("File not deleted", setup.workPath, MB_OK);
-      return false;
-    }
-    setup.selfDeletePending = true;
-    MoveRunningCopyAside();
-  }
-  SubtractFromProgress(size);
-  return true;
-}
+// True when the copy is gone or will go after the program has ended.
+static bool RemoveUninstallerCopy() { return RemoveFolderFile(FirstFileEntry()->name, true, true); }
 
 void RemoveFolderChain() {
   int prefix = setup.folderPrefixLength;
@@ -224,12 +211,13 @@ void RemoveFolderChain() {
   int created = setup.createdFolderLength;
   if (prefix <= 3 || prefix > static_cast<int>(PathSize) || created == 0) return;
   if (created <= root) created = root + 1;  // the root stays even when the record names it
-  char folder[PathSize] = {};
+  char folder[PathSize];
+  folder[0] = '\0';
   if (!AppendTextPart(folder, sizeof folder, setup.workPath, prefix - 1)) return;
   for (;;) {
-    if (static_cast<int>(strlen(folder)) < created) break;
-    RemoveEmptyDirectory(folder);
     int length = static_cast<int>(strlen(folder));
+    if (length < created) break;
+    RemoveEmptyDirectory(folder);
     int beyondRoot = length > root ? length - root : 0;
     int separator = FindLastSeparator(beyondRoot, setup.workPath + root, '\\');
     if (separator >= beyondRoot) break;

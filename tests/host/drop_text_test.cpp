@@ -59,6 +59,15 @@ TEST(DropText, CopiesAtMost260Bytes) {
   EXPECT_EQ(Cut(std::string(270, 'q') + "\r", 1000), std::string(260, 'q'));
 }
 
+// The drop cuts the text where it was copied to, as TakeDroppedText does.
+TEST(DropText, CutsInPlace) {
+  char buffer[BufferSize];
+  const std::string source = std::string(70, 'g') + "\r\nrest";
+  std::copy(source.c_str(), source.c_str() + source.size() + 1, buffer);
+  CutDropText(buffer, buffer, 64, SingleByteStep);
+  EXPECT_EQ(std::string(buffer), std::string(64, 'g'));
+}
+
 // A stepper that does not advance must not hang the walk.
 TEST(DropText, StallingStepperStopsTheWalk) {
   auto stall = [](const char* text) -> const char* { return text; };
