@@ -386,15 +386,9 @@ static uint32_t ComposeInstallRecord(char* text, uint32_t size) {
   AppendText(text, size, "\r\nFiles (name, bytes, CRC-32 verified at installation):\r\n");
   for (const PayloadEntry* entry = PayloadManifest; entry != ManifestEnd(); ++entry) {
     if (entry->kind != KindFile || !ComposeWorkPath(entry->name)) continue;
-    uint32_t bytes = 0;
-    FileHandle file = OpenForRead(setup.workPath);
-    if (file != NoFile) {
-      bytes = SeekToEnd(file);
-      CloseFile(file);
-    }
     AppendText(text, size, entry->name);
     AppendText(text, size, "  ");
-    AppendNumber(text, size, bytes);
+    AppendNumber(text, size, FileLength(setup.workPath));
     if (entry->expectedCrc) {
       AppendText(text, size, " bytes  CRC-32 ");
       AppendNumber(text, size, entry->expectedCrc, 16, 8);

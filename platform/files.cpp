@@ -85,6 +85,14 @@ uint32_t SeekToEnd(FileHandle file) {
   return end == INVALID_SET_FILE_POINTER ? 0 : end;
 }
 
+uint32_t FileLength(const char* path) {
+  FileHandle file = OpenForRead(path);
+  if (file == NoFile) return 0;
+  uint32_t length = SeekToEnd(file);
+  CloseFile(file);
+  return length;
+}
+
 void CloseFile(FileHandle file) {
   if (file != NoFile) CloseHandle(Win32HandleOf(file));
 }

@@ -47,21 +47,12 @@ static const UninstallValueRow UninstallValues[] = {
     {"NoRepair", REG_DWORD, nullptr, &One},
 };
 
-static uint64_t SizeInFolder(const char* name) {
-  if (!ComposeWorkPath(name)) return 0;
-  FileHandle file = OpenForRead(setup.workPath);
-  if (file == NoFile) return 0;
-  uint32_t size = SeekToEnd(file);
-  CloseFile(file);
-  return size;
-}
-
 // What the installation leaves in the folder, measured there: every extracted file and the
 // InstallRecord (written after the entry, so its length is given), in KiB rounded up.
 static uint32_t MeasureInstalledKiB(uint32_t recordBytes) {
   uint64_t bytes = recordBytes;
   for (const PayloadEntry* entry = PayloadManifest; entry != ManifestEnd(); ++entry)
-    if (entry->kind == KindFile) bytes += SizeInFolder(entry->name);
+    if (entry->kind == KindFile && ComposeWorkPath(entry->name)) bytes += FileLength(setup.workPath);
   ResetWorkPath();
   return static_cast<uint32_t>((bytes + 1023) / 1024);
 }
