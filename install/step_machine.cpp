@@ -32,6 +32,13 @@ static void FailStep(const char* text, const char* caption, unsigned style) {
   StopInstallation();
 }
 
+// The failures of a step come in three kinds, each told the same way wherever it happens: the
+// program's own file lacks what the row needs, a file in the folder cannot be created, or the
+// current file failed otherwise (named in the caption).
+static void FailIncomplete() { FailStep(IncompleteText, setup.ownPath, MB_ICONWARNING); }
+static void FailCreate() { FailStep(CreateText, setup.workPath, MB_OK); }
+static void FailOnFile(const char* text) { FailStep(text, setup.workPath, MB_ICONWARNING); }
+
 void CloseStepHandles() {
   if (setup.lzHandle != NoLz) {
     CloseLz(setup.lzHandle);  // closes sourceFile with it
@@ -172,7 +179,7 @@ static void TemporaryNameOf(char* temporary) {
 static bool OpenRow() {
   const PayloadEntry* row = setup.cursor;
   if (!ComposeWorkPath(row->name)) {
-    FailStep(CreateText, setup.workPath, MB_OK);
+    FailCreate();
     return false;
   }
   bool isCopy = setup.bytesDone == 0;
@@ -185,7 +192,7 @@ static bool OpenRow() {
   ++setup.nextResourceId;
   setup.lzHandle = NoLz;
   if (!found) {
-    FailStep(IncompleteText, setup.ownPath, MB_ICONWARNING);
+    FailIncomplete();
     return false;
   }
   setup.sourceFile = OpenForRead(setup.ownPath);
@@ -206,7 +213,7 @@ static bool OpenRow() {
     setup.bytesRemaining = setup.expectedSize = position;
   }
   if (setup.lzHandle == NoLz) {
-    FailStep(IncompleteText, setup.ownPath, MB_ICONWARNING);
+    FailIncomplete();
     return false;
   }
   if (isCopy) ReadCopySignature();
@@ -216,7 +223,7 @@ static bool OpenRow() {
   TemporaryNameOf(temporary);
   setup.outputFile = CreateForWrite(isCopy ? temporary : setup.workPath);
   if (setup.outputFile == NoFile) {
-    FailStep(CreateText, setup.workPath, MB_OK);
+    FailCreate();
     return false;
   }
   return true;
@@ -237,7 +244,7 @@ static bool BeginVerification() {
   }
   setup.stepPhase = PhaseVerify;
   if (!OpenVerification()) {
-    FailStep(IntegrityText, setup.workPath, MB_ICONWARNING);
+    FailOnFile(IntegrityText);
     return false;
   }
   return true;
@@ -266,7 +273,7 @@ static bool BeginExpansion() {
   setup.outputFile = CreateForWrite(temporary);
   if (setup.outputFile == NoFile || SeekLz(setup.lzHandle, 0, 0) != 0) {
     CloseStepHandles();
-    FailStep(ExpandText, setup.workPath, MB_ICONWARNING);
+    FailOnFile(ExpandText);
     return false;
   }
   setup.stepPhase = PhaseExpand;
@@ -301,7 +308,7 @@ static void ExpandChunk() {
   char temporary[PathSize];
   TemporaryNameOf(temporary);
   if (!ReplaceWithFile(temporary, setup.workPath) || failed) {
-    FailStep(ExpandText, setup.workPath, MB_ICONWARNING);
+    FailOnFile(ExpandText);
     return;
   }
   if (BeginVerification()) PumpAndContinue();
@@ -310,7 +317,7 @@ static void ExpandChunk() {
 static void VerifyChunk() {
   VerifyOutcome outcome = VerifyNextChunk();
   if (outcome == VerifyFailed) {
-    FailStep(IntegrityText, setup.workPath, MB_ICONWARNING);
+    FailOnFile(IntegrityText);
     return;
   }
   if (outcome == VerifyMatched) {
@@ -336,14 +343,14 @@ static void FinishCopy() {
   }
   CloseStepHandles();
   if (setup.bytesRemaining != 0) {
-    FailStep(IncompleteText, setup.ownPath, MB_ICONWARNING);  // the program's file ended early
+    FailIncomplete();  // the program's file ended early
     return;
   }
   if (setup.cursor == FirstFileEntry()) {
     char temporary[PathSize];
     TemporaryNameOf(temporary);
     if (!ReplaceWithFile(temporary, setup.workPath)) {
-      FailStep(CreateText, setup.workPath, MB_OK);
+      FailCreate();
       return;
     }
   }
@@ -366,7 +373,7 @@ static void CopyChunk() {
     setup.chunkFileOffset += count;
   }
   if (WriteBlock(setup.outputFile, setup.chunk, count) != static_cast<long>(count)) {
-    FailStep(WriteText, setup.workPath, MB_ICONWARNING);
+    FailOnFile(WriteText);
     return;
   }
   // The build's progress total was measured before signing: it counts no certificate table.
@@ -413,7 +420,8 @@ static void CompleteInstall() {
   WriteSettingsInt("AllUsers", setup.allUsers);
   bool created;
   if (!WriteInstallRecord(record, length, &created)) {
-    FailStep(created ? WriteText : CreateText, setup.workPath, created ? MB_ICONWARNING : MB_OK);
+    if (created) FailOnFile(WriteText);
+    else FailCreate();
     return;
   }
   DeleteFolderRecord(BegunRecordName);
@@ -429,7 +437,7 @@ void InstallStep() {
   ++stepsRun;
   if (setup.cursor == ManifestEnd()) {
     // The whole payload was read, but the file ends inside the copy's signature after it.
-    if (!setup.copySignatureRead) FailStep(IncompleteText, setup.ownPath, MB_ICONWARNING);
+    if (!setup.copySignatureRead) FailIncomplete();
     else CompleteInstall();
     return;
   }
