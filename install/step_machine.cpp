@@ -174,6 +174,30 @@ static void TemporaryNameOf(char* temporary) {
   if (length) temporary[length - 1] = '_';
 }
 
+static FileHandle CreateTemporary() {
+  char temporary[PathSize];
+  TemporaryNameOf(temporary);
+  return CreateForWrite(temporary);
+}
+
+// The finished temporary file takes the current file's name.
+static bool ReplaceWithTemporary() {
+  char temporary[PathSize];
+  TemporaryNameOf(temporary);
+  return ReplaceWithFile(temporary, setup.workPath);
+}
+
+// The LZ reader on the file at path; false, with neither open, when either cannot be opened.
+static bool OpenReader(const char* path) {
+  setup.sourceFile = OpenForRead(path);
+  setup.lzHandle = OpenLzReader(setup.sourceFile);
+  if (setup.lzHandle >= 0) return true;
+  CloseFile(setup.sourceFile);
+  setup.sourceFile = NoFile;
+  setup.lzHandle = NoLz;
+  return false;
+}
+
 // Opens the program's own file at the current row's data and creates the destination; false
 // after reporting an error.
 static bool OpenRow() {
@@ -195,13 +219,7 @@ static bool OpenRow() {
     FailIncomplete();
     return false;
   }
-  setup.sourceFile = OpenForRead(setup.ownPath);
-  setup.lzHandle = OpenLzReader(setup.sourceFile);
-  if (setup.lzHandle < 0) {
-    CloseFile(setup.sourceFile);
-    setup.sourceFile = NoFile;
-    setup.lzHandle = NoLz;
-  }
+  OpenReader(setup.ownPath);
   setup.bytesRemaining = setup.expectedSize = size;
   uint32_t position = dataRva - setup.rvaToFileDelta;
   if (setup.bytesDone != 0) {
@@ -219,9 +237,7 @@ static bool OpenRow() {
   if (isCopy) ReadCopySignature();
   // The uninstaller copy is written beside the one an earlier installation left, which the list
   // of installed programs starts, and takes its place only once it is whole.
-  char temporary[PathSize];
-  TemporaryNameOf(temporary);
-  setup.outputFile = CreateForWrite(isCopy ? temporary : setup.workPath);
+  setup.outputFile = isCopy ? CreateTemporary() : CreateForWrite(setup.workPath);
   if (setup.outputFile == NoFile) {
     FailCreate();
     return false;
@@ -254,23 +270,13 @@ static bool BeginVerification() {
 // steps expand it chunk by chunk into the name ending in "_". A plain file goes straight on to its
 // verification. False after reporting an error.
 static bool BeginExpansion() {
-  setup.sourceFile = OpenForRead(setup.workPath);
-  if (setup.sourceFile == NoFile) return BeginVerification();
-  setup.lzHandle = OpenLzReader(setup.sourceFile);
-  if (setup.lzHandle < 0) {
-    CloseFile(setup.sourceFile);
-    setup.sourceFile = NoFile;
-    setup.lzHandle = NoLz;
-    return BeginVerification();
-  }
+  if (!OpenReader(setup.workPath)) return BeginVerification();
   long size = SeekLz(setup.lzHandle, 0, 2);
   if (size >= 0 && static_cast<uint32_t>(size) == setup.expectedSize) {
     CloseStepHandles();
     return BeginVerification();
   }
-  char temporary[PathSize];
-  TemporaryNameOf(temporary);
-  setup.outputFile = CreateForWrite(temporary);
+  setup.outputFile = CreateTemporary();
   if (setup.outputFile == NoFile || SeekLz(setup.lzHandle, 0, 0) != 0) {
     CloseStepHandles();
     FailOnFile(ExpandText);
@@ -305,9 +311,7 @@ static void ExpandChunk() {
     UpdateProgress();
   }
   // Even a failed expansion replaces the stored file, as a failed LZCopy of the whole file did.
-  char temporary[PathSize];
-  TemporaryNameOf(temporary);
-  if (!ReplaceWithFile(temporary, setup.workPath) || failed) {
+  if (!ReplaceWithTemporary() || failed) {
     FailOnFile(ExpandText);
     return;
   }
@@ -346,13 +350,9 @@ static void FinishCopy() {
     FailIncomplete();  // the program's file ended early
     return;
   }
-  if (setup.cursor == FirstFileEntry()) {
-    char temporary[PathSize];
-    TemporaryNameOf(temporary);
-    if (!ReplaceWithFile(temporary, setup.workPath)) {
-      FailCreate();
-      return;
-    }
+  if (setup.cursor == FirstFileEntry() && !ReplaceWithTemporary()) {
+    FailCreate();
+    return;
   }
   if (BeginExpansion()) PumpAndContinue();
 }
