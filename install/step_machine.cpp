@@ -214,23 +214,22 @@ static bool OpenRow() {
   uint32_t dataRva = 0, size = 0;
   bool found = FindOwnResource(setup.nextResourceId, PayloadType, &dataRva, &size);
   ++setup.nextResourceId;
-  setup.lzHandle = NoLz;
   if (!found) {
     FailIncomplete();
     return false;
   }
-  OpenReader(setup.ownPath);
-  setup.bytesRemaining = setup.expectedSize = size;
+  bool opened = OpenReader(setup.ownPath);
   uint32_t position = dataRva - setup.rvaToFileDelta;
-  if (setup.bytesDone != 0) {
-    if (setup.lzHandle != NoLz) SeekLz(setup.lzHandle, static_cast<long>(position), 0);
-  } else {
+  if (isCopy) {
     // The uninstaller copy: the program's own file up to the first payload byte; resource 2000
     // goes to the next KindFile row.
     --setup.nextResourceId;
-    setup.bytesRemaining = setup.expectedSize = position;
+    size = position;
+  } else if (opened) {
+    SeekLz(setup.lzHandle, static_cast<long>(position), 0);
   }
-  if (setup.lzHandle == NoLz) {
+  setup.bytesRemaining = setup.expectedSize = size;
+  if (!opened) {
     FailIncomplete();
     return false;
   }
