@@ -85,9 +85,10 @@ void WriteUninstallEntry(uint32_t recordBytes) {
 // installation's folder, so that uninstalling one folder never unlists another installation.
 void DeleteUninstallEntry() {
   if (setup.uninstallKeyPath[0] == '\0') return;
+  RegistryRoot root = EntryRoot();
   char location[PathSize];
-  if (!ReadStringValue(EntryRoot(), setup.uninstallKeyPath, "InstallLocation", location, sizeof location) ||
+  if (!ReadStringValue(root, setup.uninstallKeyPath, "InstallLocation", location, sizeof location) ||
       !IsSameFolder(location, setup.folder))
     return;
-  DeleteKey(EntryRoot(), setup.uninstallKeyPath);
+  DeleteKey(root, setup.uninstallKeyPath);
 }
