@@ -33,9 +33,9 @@ constexpr unsigned BrowseLimit = FolderLimit + 1;  // the chosen path must be sh
 // headers declare it only for newer Windows versions than this program targets.
 constexpr BYTE ClipNoFontAssociation = 0x40;
 
-// The input controls are enabled and disabled as one set.
-static const int InputControls[] = {IDC_GROUP, IDC_FOLDER, IDC_GROUP_LABEL, IDC_FOLDER_LABEL,
-                                    IDC_BROWSE, IDC_SUGGESTED};
+// The input controls are enabled and disabled as one set; Suggested with them, but only while the
+// group differs from its default (UpdateSuggestedButton).
+static const int InputControls[] = {IDC_GROUP, IDC_FOLDER, IDC_GROUP_LABEL, IDC_FOLDER_LABEL, IDC_BROWSE};
 static const int TextFields[] = {IDC_GROUP, IDC_FOLDER};
 
 struct DialogResources {
@@ -173,8 +173,7 @@ void UpdateControlState() {
                  (setup.installed || (FileIsPresent(setup.ownPath) && !setup.selfDeletePending));
   bool inputs = install && !setup.partiallyInstalled;
   EnableControl(IDC_INSTALL, install);
-  for (int id : InputControls)
-    if (id != IDC_SUGGESTED) EnableControl(id, inputs);
+  for (int id : InputControls) EnableControl(id, inputs);
   if (inputs) UpdateSuggestedButton();
   else EnableControl(IDC_SUGGESTED, false);
   EnableControl(IDC_UNINSTALL, setup.partiallyInstalled && !setup.installing);
