@@ -10,26 +10,28 @@ static FileHandle HandleOf(HANDLE handle) {
 
 static HANDLE Win32HandleOf(FileHandle file) { return reinterpret_cast<HANDLE>(file); }
 
+// Every open of a file goes through here: no security attributes, no template file.
+static FileHandle OpenWith(const char* path, DWORD access, DWORD sharing, DWORD disposition, DWORD flags) {
+  return HandleOf(CreateFileA(path, access, sharing, nullptr, disposition, flags, nullptr));
+}
+
 FileHandle OpenForRead(const char* path) {
-  return HandleOf(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  return OpenWith(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN);
 }
 
 FileHandle OpenUnshared(const char* path) {
-  return HandleOf(CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN,
-                              nullptr));
+  return OpenWith(path, GENERIC_READ, 0, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN);
 }
 
 static FileHandle OpenForWrite(const char* path, DWORD disposition) {
-  return HandleOf(CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              disposition, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  return OpenWith(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, disposition,
+                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN);
 }
 
 FileHandle CreateForWrite(const char* path) { return OpenForWrite(path, CREATE_ALWAYS); }
 
 FileHandle CreateNewForWrite(const char* path) {
-  return HandleOf(CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                              nullptr));
+  return OpenWith(path, GENERIC_WRITE, FILE_SHARE_READ, CREATE_NEW, FILE_ATTRIBUTE_NORMAL);
 }
 
 void AppendToFile(const char* path, const char* text) {
