@@ -252,11 +252,10 @@ static INT_PTR OnCommand(HWND dialog, WPARAM wParam, LPARAM lParam) {
   return TRUE;
 }
 
-// The focus frame is drawn over the controls, so it is redrawn after the painting has wiped it.
 // The progress texts of the hint panel while an installation runs.
 static void ShowStepText(const char* action) {
-  char status[64] = "";
-  AppendText(status, action);
+  char status[64];
+  CopyText(status, action);
   AppendText(status, setup.cursor->name);
   SetDlgItemTextA(dialogWindow, IDC_HINT_PANEL, status);
   WriteLogLine(status, nullptr);
@@ -293,6 +292,7 @@ void OnSetupChange(SetupChange change) {
   }
 }
 
+// The focus frame is drawn over the controls, so it is redrawn after the painting has wiped it.
 static INT_PTR OnPaint(HWND dialog) {
   PostMessageA(dialog, RedrawFrameMessage, 0, 0);
   return FALSE;
