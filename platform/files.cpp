@@ -57,7 +57,7 @@ bool FileIsListed(const char* path) {
 }
 
 bool IsSameFile(const char* first, const char* second) {
-  BY_HANDLE_FILE_INFORMATION info[2] = {};
+  BY_HANDLE_FILE_INFORMATION info[2];  // each filled by a call that succeeded, or not read
   const char* paths[2] = {first, second};
   for (int i = 0; i < 2; ++i) {
     FileHandle file = OpenForRead(paths[i]);
