@@ -58,7 +58,7 @@ void CloseLz(LzHandle reader);  // closes the file under it too
 // The running program's own image and resources.
 const unsigned char* OwnImageBase();
 bool FindOwnResource(uint16_t id, uint16_t type, uint32_t* dataRva, uint32_t* size);
-uint32_t OwnModulePath(char* buffer, uint32_t size);
+uint32_t OwnModulePath(char* buffer, uint32_t size);  // its length; "" and 0 when cut short
 
 // Registry.
 enum RegistryRoot { RootLocalMachine, RootCurrentUser };
