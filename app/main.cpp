@@ -24,10 +24,9 @@ static void RaiseRunningInstance() {
   SetForegroundWindow(popup);
 }
 
+// A path cut short by the buffer would name another file: OwnModulePath leaves none then.
 static void FillOwnPath() {
-  uint32_t length = OwnModulePath(setup.ownPath, sizeof setup.ownPath);
-  // A path cut short by the buffer names another file: treat it like no path at all.
-  if (length == 0 || length >= sizeof setup.ownPath) setup.ownPath[0] = '\0';
+  OwnModulePath(setup.ownPath, sizeof setup.ownPath);
   setup.ownDirLength = OwnDirectoryLength(setup.ownPath);
 }
 

@@ -33,10 +33,9 @@ constexpr unsigned BrowseLimit = FolderLimit + 1;  // the chosen path must be sh
 // headers declare it only for newer Windows versions than this program targets.
 constexpr BYTE ClipNoFontAssociation = 0x40;
 
-// The input controls are enabled and disabled as one set.
-static const int InputControls[] = {IDC_GROUP, IDC_FOLDER, IDC_GROUP_LABEL, IDC_FOLDER_LABEL,
-                                    IDC_BROWSE, IDC_SUGGESTED};
-static const int TextFields[] = {IDC_GROUP, IDC_FOLDER};
+// The input controls are enabled and disabled as one set; Suggested with them, but only while the
+// group differs from its default (UpdateSuggestedButton).
+static const int InputControls[] = {IDC_GROUP, IDC_FOLDER, IDC_GROUP_LABEL, IDC_FOLDER_LABEL, IDC_BROWSE};
 
 struct DialogResources {
   HFONT fieldFont;   // the icon-title face at the dialog font's height, for fields 999 and 1000
@@ -50,6 +49,10 @@ static int shownOpenAvailable;  // the caption button 2 shows: an index of ExitO
 uint16_t EditHeightFor(uint16_t fieldHeight, uint16_t systemHeight) {
   uint16_t smaller = systemHeight < fieldHeight ? systemHeight : fieldHeight;
   return static_cast<uint16_t>(fieldHeight + smaller / 2);
+}
+
+static void SetControlFont(HWND dialog, int id, HFONT font) {
+  SendMessageA(GetDlgItem(dialog, id), WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
 }
 
 static uint16_t MeasureFontHeight(HFONT font) {
@@ -70,8 +73,7 @@ static uint16_t SetUpFooterFont(HWND dialog) {
   GetObjectA(dialogFont, sizeof description, &description);
   description.lfClipPrecision |= ClipNoFontAssociation;
   resources.footerFont = CreateFontIndirectA(&description);
-  SendMessageA(GetDlgItem(dialog, IDC_NOTICE), WM_SETFONT,
-               reinterpret_cast<WPARAM>(resources.footerFont), FALSE);
+  SetControlFont(dialog, IDC_NOTICE, resources.footerFont);
   return MeasureFontHeight(dialogFont);
 }
 
@@ -91,18 +93,17 @@ static void SetUpFieldFont(HWND dialog, uint16_t dialogHeight) {
 
   uint16_t systemHeight = MeasureFontHeight(static_cast<HFONT>(GetStockObject(SYSTEM_FONT)));
   uint16_t fieldHeight = MeasureFontHeight(resources.fieldFont);
-  uint16_t editHeight = EditHeightFor(fieldHeight, systemHeight);
-  for (int id : TextFields) {
-    HWND field = GetDlgItem(dialog, id);
-    // A combo box sizes its edit part from its font by itself.
-    if (id != IDC_GROUP && fieldHeight > dialogHeight) {
-      RECT bounds = {};
-      GetWindowRect(field, &bounds);
-      SetWindowPos(field, nullptr, 0, 0, bounds.right - bounds.left, editHeight,
-                   SWP_NOMOVE | SWP_NOZORDER);
-    }
-    SendMessageA(field, WM_SETFONT, reinterpret_cast<WPARAM>(resources.fieldFont), FALSE);
+  // The group's combo box sizes its edit part from its font by itself; the folder's edit box
+  // grows to fit a taller font.
+  SetControlFont(dialog, IDC_GROUP, resources.fieldFont);
+  if (fieldHeight > dialogHeight) {
+    HWND folder = GetDlgItem(dialog, IDC_FOLDER);
+    RECT bounds = {};
+    GetWindowRect(folder, &bounds);
+    SetWindowPos(folder, nullptr, 0, 0, bounds.right - bounds.left, EditHeightFor(fieldHeight, systemHeight),
+                 SWP_NOMOVE | SWP_NOZORDER);
   }
+  SetControlFont(dialog, IDC_FOLDER, resources.fieldFont);
 }
 
 static void SetUpIcon(HWND dialog) {
@@ -173,8 +174,7 @@ void UpdateControlState() {
                  (setup.installed || (FileIsPresent(setup.ownPath) && !setup.selfDeletePending));
   bool inputs = install && !setup.partiallyInstalled;
   EnableControl(IDC_INSTALL, install);
-  for (int id : InputControls)
-    if (id != IDC_SUGGESTED) EnableControl(id, inputs);
+  for (int id : InputControls) EnableControl(id, inputs);
   if (inputs) UpdateSuggestedButton();
   else EnableControl(IDC_SUGGESTED, false);
   EnableControl(IDC_UNINSTALL, setup.partiallyInstalled && !setup.installing);
@@ -252,11 +252,10 @@ static INT_PTR OnCommand(HWND dialog, WPARAM wParam, LPARAM lParam) {
   return TRUE;
 }
 
-// The focus frame is drawn over the controls, so it is redrawn after the painting has wiped it.
 // The progress texts of the hint panel while an installation runs.
 static void ShowStepText(const char* action) {
-  char status[64] = "";
-  AppendText(status, action);
+  char status[64];
+  CopyText(status, action);
   AppendText(status, setup.cursor->name);
   SetDlgItemTextA(dialogWindow, IDC_HINT_PANEL, status);
   WriteLogLine(status, nullptr);
@@ -293,6 +292,7 @@ void OnSetupChange(SetupChange change) {
   }
 }
 
+// The focus frame is drawn over the controls, so it is redrawn after the painting has wiped it.
 static INT_PTR OnPaint(HWND dialog) {
   PostMessageA(dialog, RedrawFrameMessage, 0, 0);
   return FALSE;

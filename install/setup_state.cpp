@@ -49,10 +49,8 @@ bool ComposeWorkPath(const char* name) {
 // program has it open, whether it lets readers in or shares nothing at all.
 static bool FileIsHeldByAnother(const char* name) {
   if (!ComposeWorkPath(name)) return false;
-  FileHandle file = OpenForRead(setup.workPath);
-  if (file == NoFile) return FileIsListed(setup.workPath);
-  CloseFile(file);
-  file = OpenUnshared(setup.workPath);
+  if (!FileIsPresent(setup.workPath)) return FileIsListed(setup.workPath);
+  FileHandle file = OpenUnshared(setup.workPath);
   if (file == NoFile) return true;
   CloseFile(file);
   return false;

@@ -32,6 +32,13 @@ static void FailStep(const char* text, const char* caption, unsigned style) {
   StopInstallation();
 }
 
+// The failures of a step come in three kinds, each told the same way wherever it happens: the
+// program's own file lacks what the row needs, a file in the folder cannot be created, or the
+// current file failed otherwise (named in the caption).
+static void FailIncomplete() { FailStep(IncompleteText, setup.ownPath, MB_ICONWARNING); }
+static void FailCreate() { FailStep(CreateText, setup.workPath, MB_OK); }
+static void FailOnFile(const char* text) { FailStep(text, setup.workPath, MB_ICONWARNING); }
+
 void CloseStepHandles() {
   if (setup.lzHandle != NoLz) {
     CloseLz(setup.lzHandle);  // closes sourceFile with it
@@ -167,12 +174,36 @@ static void TemporaryNameOf(char* temporary) {
   if (length) temporary[length - 1] = '_';
 }
 
+static FileHandle CreateTemporary() {
+  char temporary[PathSize];
+  TemporaryNameOf(temporary);
+  return CreateForWrite(temporary);
+}
+
+// The finished temporary file takes the current file's name.
+static bool ReplaceWithTemporary() {
+  char temporary[PathSize];
+  TemporaryNameOf(temporary);
+  return ReplaceWithFile(temporary, setup.workPath);
+}
+
+// The LZ reader on the file at path; false, with neither open, when either cannot be opened.
+static bool OpenReader(const char* path) {
+  setup.sourceFile = OpenForRead(path);
+  setup.lzHandle = OpenLzReader(setup.sourceFile);
+  if (setup.lzHandle >= 0) return true;
+  CloseFile(setup.sourceFile);
+  setup.sourceFile = NoFile;
+  setup.lzHandle = NoLz;
+  return false;
+}
+
 // Opens the program's own file at the current row's data and creates the destination; false
 // after reporting an error.
 static bool OpenRow() {
   const PayloadEntry* row = setup.cursor;
   if (!ComposeWorkPath(row->name)) {
-    FailStep(CreateText, setup.workPath, MB_OK);
+    FailCreate();
     return false;
   }
   bool isCopy = setup.bytesDone == 0;
@@ -183,40 +214,31 @@ static bool OpenRow() {
   uint32_t dataRva = 0, size = 0;
   bool found = FindOwnResource(setup.nextResourceId, PayloadType, &dataRva, &size);
   ++setup.nextResourceId;
-  setup.lzHandle = NoLz;
   if (!found) {
-    FailStep(IncompleteText, setup.ownPath, MB_ICONWARNING);
+    FailIncomplete();
     return false;
   }
-  setup.sourceFile = OpenForRead(setup.ownPath);
-  setup.lzHandle = OpenLzReader(setup.sourceFile);
-  if (setup.lzHandle < 0) {
-    CloseFile(setup.sourceFile);
-    setup.sourceFile = NoFile;
-    setup.lzHandle = NoLz;
-  }
-  setup.bytesRemaining = setup.expectedSize = size;
+  bool opened = OpenReader(setup.ownPath);
   uint32_t position = dataRva - setup.rvaToFileDelta;
-  if (setup.bytesDone != 0) {
-    if (setup.lzHandle != NoLz) SeekLz(setup.lzHandle, static_cast<long>(position), 0);
-  } else {
+  if (isCopy) {
     // The uninstaller copy: the program's own file up to the first payload byte; resource 2000
     // goes to the next KindFile row.
     --setup.nextResourceId;
-    setup.bytesRemaining = setup.expectedSize = position;
+    size = position;
+  } else if (opened) {
+    SeekLz(setup.lzHandle, static_cast<long>(position), 0);
   }
-  if (setup.lzHandle == NoLz) {
-    FailStep(IncompleteText, setup.ownPath, MB_ICONWARNING);
+  setup.bytesRemaining = setup.expectedSize = size;
+  if (!opened) {
+    FailIncomplete();
     return false;
   }
   if (isCopy) ReadCopySignature();
   // The uninstaller copy is written beside the one an earlier installation left, which the list
   // of installed programs starts, and takes its place only once it is whole.
-  char temporary[PathSize];
-  TemporaryNameOf(temporary);
-  setup.outputFile = CreateForWrite(isCopy ? temporary : setup.workPath);
+  setup.outputFile = isCopy ? CreateTemporary() : CreateForWrite(setup.workPath);
   if (setup.outputFile == NoFile) {
-    FailStep(CreateText, setup.workPath, MB_OK);
+    FailCreate();
     return false;
   }
   return true;
@@ -237,7 +259,7 @@ static bool BeginVerification() {
   }
   setup.stepPhase = PhaseVerify;
   if (!OpenVerification()) {
-    FailStep(IntegrityText, setup.workPath, MB_ICONWARNING);
+    FailOnFile(IntegrityText);
     return false;
   }
   return true;
@@ -247,26 +269,16 @@ static bool BeginVerification() {
 // steps expand it chunk by chunk into the name ending in "_". A plain file goes straight on to its
 // verification. False after reporting an error.
 static bool BeginExpansion() {
-  setup.sourceFile = OpenForRead(setup.workPath);
-  if (setup.sourceFile == NoFile) return BeginVerification();
-  setup.lzHandle = OpenLzReader(setup.sourceFile);
-  if (setup.lzHandle < 0) {
-    CloseFile(setup.sourceFile);
-    setup.sourceFile = NoFile;
-    setup.lzHandle = NoLz;
-    return BeginVerification();
-  }
+  if (!OpenReader(setup.workPath)) return BeginVerification();
   long size = SeekLz(setup.lzHandle, 0, 2);
   if (size >= 0 && static_cast<uint32_t>(size) == setup.expectedSize) {
     CloseStepHandles();
     return BeginVerification();
   }
-  char temporary[PathSize];
-  TemporaryNameOf(temporary);
-  setup.outputFile = CreateForWrite(temporary);
+  setup.outputFile = CreateTemporary();
   if (setup.outputFile == NoFile || SeekLz(setup.lzHandle, 0, 0) != 0) {
     CloseStepHandles();
-    FailStep(ExpandText, setup.workPath, MB_ICONWARNING);
+    FailOnFile(ExpandText);
     return false;
   }
   setup.stepPhase = PhaseExpand;
@@ -298,10 +310,8 @@ static void ExpandChunk() {
     UpdateProgress();
   }
   // Even a failed expansion replaces the stored file, as a failed LZCopy of the whole file did.
-  char temporary[PathSize];
-  TemporaryNameOf(temporary);
-  if (!ReplaceWithFile(temporary, setup.workPath) || failed) {
-    FailStep(ExpandText, setup.workPath, MB_ICONWARNING);
+  if (!ReplaceWithTemporary() || failed) {
+    FailOnFile(ExpandText);
     return;
   }
   if (BeginVerification()) PumpAndContinue();
@@ -310,7 +320,7 @@ static void ExpandChunk() {
 static void VerifyChunk() {
   VerifyOutcome outcome = VerifyNextChunk();
   if (outcome == VerifyFailed) {
-    FailStep(IntegrityText, setup.workPath, MB_ICONWARNING);
+    FailOnFile(IntegrityText);
     return;
   }
   if (outcome == VerifyMatched) {
@@ -336,16 +346,12 @@ static void FinishCopy() {
   }
   CloseStepHandles();
   if (setup.bytesRemaining != 0) {
-    FailStep(IncompleteText, setup.ownPath, MB_ICONWARNING);  // the program's file ended early
+    FailIncomplete();  // the program's file ended early
     return;
   }
-  if (setup.cursor == FirstFileEntry()) {
-    char temporary[PathSize];
-    TemporaryNameOf(temporary);
-    if (!ReplaceWithFile(temporary, setup.workPath)) {
-      FailStep(CreateText, setup.workPath, MB_OK);
-      return;
-    }
+  if (setup.cursor == FirstFileEntry() && !ReplaceWithTemporary()) {
+    FailCreate();
+    return;
   }
   if (BeginExpansion()) PumpAndContinue();
 }
@@ -366,7 +372,7 @@ static void CopyChunk() {
     setup.chunkFileOffset += count;
   }
   if (WriteBlock(setup.outputFile, setup.chunk, count) != static_cast<long>(count)) {
-    FailStep(WriteText, setup.workPath, MB_ICONWARNING);
+    FailOnFile(WriteText);
     return;
   }
   // The build's progress total was measured before signing: it counts no certificate table.
@@ -386,15 +392,9 @@ static uint32_t ComposeInstallRecord(char* text, uint32_t size) {
   AppendText(text, size, "\r\nFiles (name, bytes, CRC-32 verified at installation):\r\n");
   for (const PayloadEntry* entry = PayloadManifest; entry != ManifestEnd(); ++entry) {
     if (entry->kind != KindFile || !ComposeWorkPath(entry->name)) continue;
-    uint32_t bytes = 0;
-    FileHandle file = OpenForRead(setup.workPath);
-    if (file != NoFile) {
-      bytes = SeekToEnd(file);
-      CloseFile(file);
-    }
     AppendText(text, size, entry->name);
     AppendText(text, size, "  ");
-    AppendNumber(text, size, bytes);
+    AppendNumber(text, size, FileLength(setup.workPath));
     if (entry->expectedCrc) {
       AppendText(text, size, " bytes  CRC-32 ");
       AppendNumber(text, size, entry->expectedCrc, 16, 8);
@@ -419,7 +419,8 @@ static void CompleteInstall() {
   WriteSettingsInt("AllUsers", setup.allUsers);
   bool created;
   if (!WriteInstallRecord(record, length, &created)) {
-    FailStep(created ? WriteText : CreateText, setup.workPath, created ? MB_ICONWARNING : MB_OK);
+    if (created) FailOnFile(WriteText);
+    else FailCreate();
     return;
   }
   DeleteFolderRecord(BegunRecordName);
@@ -435,7 +436,7 @@ void InstallStep() {
   ++stepsRun;
   if (setup.cursor == ManifestEnd()) {
     // The whole payload was read, but the file ends inside the copy's signature after it.
-    if (!setup.copySignatureRead) FailStep(IncompleteText, setup.ownPath, MB_ICONWARNING);
+    if (!setup.copySignatureRead) FailIncomplete();
     else CompleteInstall();
     return;
   }

@@ -10,26 +10,28 @@ static FileHandle HandleOf(HANDLE handle) {
 
 static HANDLE Win32HandleOf(FileHandle file) { return reinterpret_cast<HANDLE>(file); }
 
+// Every open of a file goes through here: no security attributes, no template file.
+static FileHandle OpenWith(const char* path, DWORD access, DWORD sharing, DWORD disposition, DWORD flags) {
+  return HandleOf(CreateFileA(path, access, sharing, nullptr, disposition, flags, nullptr));
+}
+
 FileHandle OpenForRead(const char* path) {
-  return HandleOf(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  return OpenWith(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN);
 }
 
 FileHandle OpenUnshared(const char* path) {
-  return HandleOf(CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN,
-                              nullptr));
+  return OpenWith(path, GENERIC_READ, 0, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN);
 }
 
 static FileHandle OpenForWrite(const char* path, DWORD disposition) {
-  return HandleOf(CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              disposition, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  return OpenWith(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, disposition,
+                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN);
 }
 
 FileHandle CreateForWrite(const char* path) { return OpenForWrite(path, CREATE_ALWAYS); }
 
 FileHandle CreateNewForWrite(const char* path) {
-  return HandleOf(CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                              nullptr));
+  return OpenWith(path, GENERIC_WRITE, FILE_SHARE_READ, CREATE_NEW, FILE_ATTRIBUTE_NORMAL);
 }
 
 void AppendToFile(const char* path, const char* text) {
@@ -55,7 +57,7 @@ bool FileIsListed(const char* path) {
 }
 
 bool IsSameFile(const char* first, const char* second) {
-  BY_HANDLE_FILE_INFORMATION info[2] = {};
+  BY_HANDLE_FILE_INFORMATION info[2];  // each filled by a call that succeeded, or not read
   const char* paths[2] = {first, second};
   for (int i = 0; i < 2; ++i) {
     FileHandle file = OpenForRead(paths[i]);
@@ -83,6 +85,14 @@ long WriteBlock(FileHandle file, const void* buffer, uint32_t count) {
 uint32_t SeekToEnd(FileHandle file) {
   DWORD end = SetFilePointer(Win32HandleOf(file), 0, nullptr, FILE_END);
   return end == INVALID_SET_FILE_POINTER ? 0 : end;
+}
+
+uint32_t FileLength(const char* path) {
+  FileHandle file = OpenForRead(path);
+  if (file == NoFile) return 0;
+  uint32_t length = SeekToEnd(file);
+  CloseFile(file);
+  return length;
 }
 
 void CloseFile(FileHandle file) {

@@ -20,6 +20,7 @@ bool IsSameFile(const char* first, const char* second);  // one file (volume and
 long ReadBlock(FileHandle file, void* buffer, uint32_t count);         // bytes read, -1 on error
 long WriteBlock(FileHandle file, const void* buffer, uint32_t count);  // bytes written, -1 on error
 uint32_t SeekToEnd(FileHandle file);                                   // the file's length
+uint32_t FileLength(const char* path);  // opens, measures and closes; 0 when it cannot be opened
 void CloseFile(FileHandle file);
 bool DeletePath(const char* path);
 bool RenamePath(const char* from, const char* to);
@@ -57,7 +58,7 @@ void CloseLz(LzHandle reader);  // closes the file under it too
 // The running program's own image and resources.
 const unsigned char* OwnImageBase();
 bool FindOwnResource(uint16_t id, uint16_t type, uint32_t* dataRva, uint32_t* size);
-uint32_t OwnModulePath(char* buffer, uint32_t size);
+uint32_t OwnModulePath(char* buffer, uint32_t size);  // its length; "" and 0 when cut short
 
 // Registry.
 enum RegistryRoot { RootLocalMachine, RootCurrentUser };

@@ -7,7 +7,7 @@ static bool Start(const char* application, char* commandLine, const char* curren
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESHOWWINDOW;
   startup.wShowWindow = static_cast<WORD>(showCommand);
-  PROCESS_INFORMATION started = {};
+  PROCESS_INFORMATION started;  // filled when the process starts, and read only then
   if (!CreateProcessA(application, commandLine, nullptr, nullptr, FALSE, priorityClass, nullptr, currentDirectory,
                       &startup, &started))
     return false;

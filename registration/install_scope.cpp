@@ -37,7 +37,8 @@ bool SetInstallScope(InstallScope wanted) {
   }
   uint16_t own = allowed ? KindScopeMachine : KindScopeUser;
   uint16_t other = allowed ? KindScopeUser : KindScopeMachine;
-  char ownFolder[PathSize] = "";
+  char ownFolder[PathSize];
+  ownFolder[0] = '\0';
   if (DirectoryHoldsInstallation(setup.ownPath, setup.ownDirLength))
     AppendTextPart(ownFolder, sizeof ownFolder, setup.ownPath, setup.ownDirLength - 1u);
   bool otherOnly = ScopeHoldsInstallation(other, ownFolder) && !ScopeHoldsInstallation(own, ownFolder);

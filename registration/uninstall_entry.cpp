@@ -18,11 +18,11 @@ static struct {
   uint32_t installedKiB;
 } composed;
 
+// A row names either a text (REG_SZ) or a number (REG_DWORD).
 struct UninstallValueRow {
   const char* name;
-  uint16_t type;
-  const char* text;        // REG_SZ
-  const uint32_t* number;  // REG_DWORD
+  const char* text;
+  const uint32_t* number;
 };
 
 static const uint32_t One = 1;
@@ -33,35 +33,26 @@ static const uint32_t Minor = 740;
 // always carries the publication's icon, while the viewer is whatever the publisher supplied.
 // The explicit ",0" keeps a comma in the folder name from being read as the icon index.
 static const UninstallValueRow UninstallValues[] = {
-    {"DisplayName", REG_SZ, "Quorvel", nullptr},
-    {"UninstallString", REG_SZ, composed.quotedUninstaller, nullptr},
-    {"QuietUninstallString", REG_SZ, composed.quietUninstaller, nullptr},
-    {"InstallLocation", REG_SZ, setup.folder, nullptr},
-    {"Publisher", REG_SZ, "Norvane", nullptr},
-    {"VersionMajor", REG_DWORD, nullptr, &One},
-    {"VersionMinor", REG_DWORD, nullptr, &Minor},
-    {"DisplayIcon", REG_SZ, composed.iconLocation, nullptr},
-    {"DisplayVersion", REG_SZ, "1.740", nullptr},
-    {"EstimatedSize", REG_DWORD, nullptr, &composed.installedKiB},
-    {"NoModify", REG_DWORD, nullptr, &One},
-    {"NoRepair", REG_DWORD, nullptr, &One},
+    {"DisplayName", "Quorvel", nullptr},
+    {"UninstallString", composed.quotedUninstaller, nullptr},
+    {"QuietUninstallString", composed.quietUninstaller, nullptr},
+    {"InstallLocation", setup.folder, nullptr},
+    {"Publisher", "Norvane", nullptr},
+    {"VersionMajor", nullptr, &One},
+    {"VersionMinor", nullptr, &Minor},
+    {"DisplayIcon", composed.iconLocation, nullptr},
+    {"DisplayVersion", "1.740", nullptr},
+    {"EstimatedSize", nullptr, &composed.installedKiB},
+    {"NoModify", nullptr, &One},
+    {"NoRepair", nullptr, &One},
 };
-
-static uint64_t SizeInFolder(const char* name) {
-  if (!ComposeWorkPath(name)) return 0;
-  FileHandle file = OpenForRead(setup.workPath);
-  if (file == NoFile) return 0;
-  uint32_t size = SeekToEnd(file);
-  CloseFile(file);
-  return size;
-}
 
 // What the installation leaves in the folder, measured there: every extracted file and the
 // InstallRecord (written after the entry, so its length is given), in KiB rounded up.
 static uint32_t MeasureInstalledKiB(uint32_t recordBytes) {
   uint64_t bytes = recordBytes;
   for (const PayloadEntry* entry = PayloadManifest; entry != ManifestEnd(); ++entry)
-    if (entry->kind == KindFile) bytes += SizeInFolder(entry->name);
+    if (entry->kind == KindFile && ComposeWorkPath(entry->name)) bytes += FileLength(setup.workPath);
   ResetWorkPath();
   return static_cast<uint32_t>((bytes + 1023) / 1024);
 }
@@ -84,7 +75,7 @@ void WriteUninstallEntry(uint32_t recordBytes) {
   HKEY key = CreateKeyForWrite(EntryRoot(), setup.uninstallKeyPath);
   if (!key) return;
   for (const UninstallValueRow& row : UninstallValues) {
-    if (row.type == REG_SZ) SetStringValue(key, row.name, row.text);
+    if (row.text) SetStringValue(key, row.name, row.text);
     else SetNumberValue(key, row.name, *row.number);
   }
   CloseKey(key);
@@ -94,9 +85,10 @@ void WriteUninstallEntry(uint32_t recordBytes) {
 // installation's folder, so that uninstalling one folder never unlists another installation.
 void DeleteUninstallEntry() {
   if (setup.uninstallKeyPath[0] == '\0') return;
+  RegistryRoot root = EntryRoot();
   char location[PathSize];
-  if (!ReadStringValue(EntryRoot(), setup.uninstallKeyPath, "InstallLocation", location, sizeof location) ||
+  if (!ReadStringValue(root, setup.uninstallKeyPath, "InstallLocation", location, sizeof location) ||
       !IsSameFolder(location, setup.folder))
     return;
-  DeleteKey(EntryRoot(), setup.uninstallKeyPath);
+  DeleteKey(root, setup.uninstallKeyPath);
 }
