@@ -78,28 +78,29 @@ void ShowHint(HWND target) {
   if (hint.hintTarget) EraseFrame();
   if (!target) return;
 
+  HWND dialog = dialogWindow;
   HWND parent = GetParent(target);
-  HWND described = (parent && parent != dialogWindow) ? parent : target;
+  HWND described = (parent && parent != dialog) ? parent : target;
   RECT frames[2];  // the control's and the panel's, drawn alike
   const char* text = DescribeControl(described, &frames[0]);
-  SetDlgItemTextA(dialogWindow, IDC_HINT_PANEL, text);
-  GetWindowRect(GetDlgItem(dialogWindow, IDC_HINT_PANEL), &frames[1]);
+  SetDlgItemTextA(dialog, IDC_HINT_PANEL, text);
+  GetWindowRect(GetDlgItem(dialog, IDC_HINT_PANEL), &frames[1]);
 
-  HDC context = GetDC(dialogWindow);
+  HDC context = GetDC(dialog);
   for (RECT& frame : frames) {
-    MapWindowPoints(nullptr, dialogWindow, reinterpret_cast<POINT*>(&frame), 2);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&frame), 2);
     for (int line = 0; line < FrameLines; ++line) {
       InflateRect(&frame, 1, 1);
       FrameRect(context, &frame, colours.frameBrush);
     }
   }
-  ReleaseDC(dialogWindow, context);
+  ReleaseDC(dialog, context);
   hint.controlFrame = frames[0];
   hint.panelFrame = frames[1];
   hint.hintTarget = target;
   hint.lastHinted = target;
 
-  if (!SetTimer(dialogWindow, HintTimerId, target == focused ? FocusFrameMs : HoverFrameMs, nullptr))
+  if (!SetTimer(dialog, HintTimerId, target == focused ? FocusFrameMs : HoverFrameMs, nullptr))
     ShowHint(nullptr);
 }
 
