@@ -42,11 +42,11 @@ const char* DescribeControl(HWND described, RECT* screenRect) {
   return HintTextFor(id);
 }
 
-void EraseFrame() {
-  InvalidateRect(dialogWindow, &hint.controlFrame, TRUE);
-  InvalidateRect(dialogWindow, &hint.panelFrame, TRUE);
+void EraseFrame(HWND dialog) {
+  InvalidateRect(dialog, &hint.controlFrame, TRUE);
+  InvalidateRect(dialog, &hint.panelFrame, TRUE);
   hint.hintTarget = nullptr;
-  KillTimer(dialogWindow, HintTimerId);
+  KillTimer(dialog, HintTimerId);
 }
 
 }  // namespace
@@ -67,18 +67,18 @@ const char* HintTextFor(int controlId) {
 }
 
 void ShowHint(HWND target) {
+  HWND dialog = dialogWindow;
   HWND focused = FocusedDescendant();
   if (target == HintTimerMarker) {
     target = (focused == hint.hintTarget) ? nullptr : focused;
-  } else if (target && target == dialogWindow) {
+  } else if (target && target == dialog) {
     target = hint.hintTarget ? focused : nullptr;
   }
   if (target) target = FirstChildOr(target);
   if (target == hint.hintTarget) return;
-  if (hint.hintTarget) EraseFrame();
+  if (hint.hintTarget) EraseFrame(dialog);
   if (!target) return;
 
-  HWND dialog = dialogWindow;
   HWND parent = GetParent(target);
   HWND described = (parent && parent != dialog) ? parent : target;
   RECT frames[2];  // the control's and the panel's, drawn alike
