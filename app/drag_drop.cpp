@@ -296,8 +296,8 @@ __attribute__((noinline)) StaticObject* ReadyObject(StaticObject& object, const 
   return &object;
 }
 
-bool IsTextField(HWND control, uint16_t id) {
-  return (id == IDC_GROUP || id == IDC_FOLDER) && GetParent(control) == dialogWindow;
+bool IsTextField(HWND dialog, HWND control, uint16_t id) {
+  return (id == IDC_GROUP || id == IDC_FOLDER) && GetParent(control) == dialog;
 }
 
 }  // namespace
@@ -321,14 +321,15 @@ HRESULT CreateFormatEnumerator(uint16_t position, IEnumFORMATETC** result) {
 }
 
 DWORD ComputeDropEffect(DWORD keyState, POINTL point) {
+  HWND dialog = dialogWindow;
   HWND window = WindowFromPoint(POINT{point.x, point.y});
   HWND parent = window ? GetParent(window) : nullptr;
-  drag.dropTarget = (parent && parent != dialogWindow) ? parent : window;
+  drag.dropTarget = (parent && parent != dialog) ? parent : window;
   drag.dropTargetId = static_cast<uint16_t>(drag.dropTarget ? GetDlgCtrlID(drag.dropTarget) : 0);
 
   const bool ontoSource = drag.sourceEdit && (window == drag.sourceEdit || window == GetParent(drag.sourceEdit));
-  if (!window || ontoSource || !IsTextField(drag.dropTarget, drag.dropTargetId)) {
-    ShowHint(dialogWindow);
+  if (!window || ontoSource || !IsTextField(dialog, drag.dropTarget, drag.dropTargetId)) {
+    ShowHint(dialog);
     return DROPEFFECT_NONE;
   }
   ShowHint(drag.dropTarget);
