@@ -11,11 +11,8 @@ uint32_t TakeTemporaryName(char* path, const char* extension, bool (*take)(const
   if (!TempFolderLeavesRoom(length)) return 0;
   uint16_t milliseconds = LocalMilliseconds();
   for (char letter = 'a'; letter <= 'z'; ++letter) {
-    char name[16];
-    path[length] = '\0';
-    if (!FormatTemporaryName(name, sizeof name, milliseconds, letter, extension) ||
-        !AppendText(path, PathSize, name))
-      return 0;
+    // Each name is written over the last, straight after the folder.
+    if (!FormatTemporaryName(path + length, PathSize - length, milliseconds, letter, extension)) return 0;
     if (take(path)) return length;
   }
   return 0;
