@@ -29,7 +29,8 @@ int FindLastSeparator(int count, const char* text, char character) {
   return last;
 }
 
-static void SubtractFromProgress(uint32_t size) {
+// Not inlined: link-time optimisation would otherwise copy it into both of its callers.
+__attribute__((noinline)) static void SubtractFromProgress(uint32_t size) {
   setup.bytesDone -= size < setup.bytesDone ? size : setup.bytesDone;
   UpdateProgress();
 }
