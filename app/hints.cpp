@@ -24,11 +24,6 @@ HWND FocusedDescendant() {
   return (focused && IsChild(dialogWindow, focused)) ? focused : nullptr;
 }
 
-HWND FirstChildOr(HWND window) {
-  HWND child = GetWindow(window, GW_CHILD);
-  return child ? child : window;
-}
-
 // Screen rectangle of the control a hint describes, united with its label for the two fields.
 const char* DescribeControl(HWND described, RECT* screenRect) {
   const int id = GetDlgCtrlID(described);
@@ -50,6 +45,12 @@ void EraseFrame(HWND dialog) {
 }
 
 }  // namespace
+
+// Not inlined: link-time optimisation would otherwise copy it into each of its three callers.
+__attribute__((noinline)) HWND FirstChildOr(HWND window) {
+  HWND child = GetWindow(window, GW_CHILD);
+  return child ? child : window;
+}
 
 const char* HintTextFor(int controlId) {
   switch (controlId) {

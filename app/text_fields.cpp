@@ -55,8 +55,7 @@ void PressButton(HWND window, WPARAM wParam, LPARAM lParam) {
 }
 
 void TrackFieldFocus(HWND control) {
-  HWND editBox = GetWindow(control, GW_CHILD);
-  if (!editBox) editBox = control;
+  HWND editBox = FirstChildOr(control);
   if (editBox != hint.trackedFocus) {
     hint.trackedFocus = editBox;
     ShowHint(control);
