@@ -37,6 +37,9 @@ const char* DescribeControl(HWND described, RECT* screenRect) {
   return HintTextFor(id);
 }
 
+// Not inlined: link-time optimisation would otherwise copy it into each of its four callers.
+__attribute__((noinline)) HWND HintPanel(HWND dialog) { return GetDlgItem(dialog, IDC_HINT_PANEL); }
+
 void EraseFrame(HWND dialog) {
   InvalidateRect(dialog, &hint.controlFrame, TRUE);
   InvalidateRect(dialog, &hint.panelFrame, TRUE);
@@ -85,7 +88,7 @@ void ShowHint(HWND target) {
   RECT frames[2];  // the control's and the panel's, drawn alike
   const char* text = DescribeControl(described, &frames[0]);
   SetDlgItemTextA(dialog, IDC_HINT_PANEL, text);
-  GetWindowRect(GetDlgItem(dialog, IDC_HINT_PANEL), &frames[1]);
+  GetWindowRect(HintPanel(dialog), &frames[1]);
 
   HDC context = GetDC(dialog);
   for (RECT& frame : frames) {
@@ -123,7 +126,7 @@ INT_PTR OnSetCursor(HWND dialog, WPARAM wParam, LPARAM) {
         if (static_cast<uint16_t>(id) < FirstSurfaceId && child && IsWindowVisible(child)) window = child;
       }
     }
-    if (window != GetDlgItem(dialog, IDC_HINT_PANEL) && FirstChildOr(window) != hint.lastHinted)
+    if (window != HintPanel(dialog) && FirstChildOr(window) != hint.lastHinted)
       ShowHint(window);
   }
   if (setup.installing) {
@@ -153,7 +156,7 @@ INT_PTR OnRedrawFrame(HWND, WPARAM, LPARAM) {
 INT_PTR OnControlColour(HWND dialog, WPARAM wParam, LPARAM lParam) {
   HDC context = reinterpret_cast<HDC>(wParam);
   HWND control = reinterpret_cast<HWND>(lParam);
-  if (control == GetDlgItem(dialog, IDC_HINT_PANEL)) {
+  if (control == HintPanel(dialog)) {
     SetTextColor(context, colours.hintText);
     SetBkColor(context, colours.hintBackground);
     return reinterpret_cast<INT_PTR>(colours.hintBrush);
@@ -185,7 +188,7 @@ INT_PTR OnActivateApp(HWND dialog, WPARAM wParam, LPARAM) {
 INT_PTR OnSysColourChange(HWND dialog, WPARAM, LPARAM) {
   FreeColourScheme();
   BuildColourScheme();
-  InvalidateRect(GetDlgItem(dialog, IDC_HINT_PANEL), nullptr, TRUE);
+  InvalidateRect(HintPanel(dialog), nullptr, TRUE);
   return TRUE;
 }
 
