@@ -47,8 +47,9 @@ void ScheduleSelfDelete() {
     // A bare drive root has no folder to remove.
     bool withFolders = setup.folderPrefixLength > 3 && setup.createdFolderLength > setup.rootPrefixLength;
     if (withFolders) AppendTextPart(folder, sizeof folder, setup.workPath, setup.folderPrefixLength - 1u);
+    // A created length of 0 names no folder to remove.
     started = ComposeWorkPath(FirstFileEntry()->name) &&
-              StartDeletion(setup.workPath, withFolders ? folder : nullptr, withFolders ? setup.createdFolderLength : 0);
+              StartDeletion(setup.workPath, folder, withFolders ? setup.createdFolderLength : 0);
   }
   if (started) setup.selfDeletePending = false;
   if (setup.selfDeletePending) ShowOwnerlessMessage("File not deleted", setup.workPath, MB_OK);
