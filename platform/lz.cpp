@@ -15,7 +15,10 @@ long ReadLz(LzHandle reader, void* buffer, uint32_t count) {
   return LZRead(reader, static_cast<char*>(buffer), static_cast<INT>(count));
 }
 
-long SeekLz(LzHandle reader, long offset, int origin) { return LZSeek(reader, offset, origin); }
+// Not inlined: link-time optimisation would otherwise copy the call into each of its six callers.
+__attribute__((noinline)) long SeekLz(LzHandle reader, long offset, int origin) {
+  return LZSeek(reader, offset, origin);
+}
 
 void CloseLz(LzHandle reader) {
   if (reader >= 0) LZClose(reader);
