@@ -11,7 +11,8 @@ LzHandle OpenLzReader(FileHandle file) {
   return LZInit(HfileOf(file));
 }
 
-long ReadLz(LzHandle reader, void* buffer, uint32_t count) {
+// Not inlined: link-time optimisation would otherwise copy the call into each of its three callers.
+__attribute__((noinline)) long ReadLz(LzHandle reader, void* buffer, uint32_t count) {
   return LZRead(reader, static_cast<char*>(buffer), static_cast<INT>(count));
 }
 
