@@ -6,7 +6,8 @@
 // LZ32 takes the 32-bit HFILE form of a file handle; on Win32 the two are the same value.
 static HFILE HfileOf(FileHandle file) { return static_cast<HFILE>(file); }
 
-LzHandle OpenLzReader(FileHandle file) {
+// Not inlined: link-time optimisation would otherwise copy it into both of its callers.
+__attribute__((noinline)) LzHandle OpenLzReader(FileHandle file) {
   if (file == NoFile) return LZERROR_BADINHANDLE;
   return LZInit(HfileOf(file));
 }
