@@ -24,7 +24,8 @@ constexpr UINT SharedMoveable = GMEM_DDESHARE | GMEM_MOVEABLE;
 const CLIPFORMAT formatList[] = {CF_TEXT};
 constexpr uint16_t FormatCount = sizeof formatList / sizeof formatList[0];
 
-FORMATETC TextFormatAt(uint16_t index) {
+// Not inlined: link-time optimisation would otherwise copy it into both of its callers.
+__attribute__((noinline)) FORMATETC TextFormatAt(uint16_t index) {
   return FORMATETC{formatList[index], nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
 }
 
