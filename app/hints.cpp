@@ -72,15 +72,16 @@ const char* HintTextFor(int controlId) {
 
 void ShowHint(HWND target) {
   HWND dialog = dialogWindow;
+  HWND shown = hint.hintTarget;  // the control whose frame is drawn, if any
   HWND focused = FocusedDescendant();
   if (target == HintTimerMarker) {
-    target = (focused == hint.hintTarget) ? nullptr : focused;
+    target = (focused == shown) ? nullptr : focused;
   } else if (target && target == dialog) {
-    target = hint.hintTarget ? focused : nullptr;
+    target = shown ? focused : nullptr;
   }
   if (target) target = FirstChildOr(target);
-  if (target == hint.hintTarget) return;
-  if (hint.hintTarget) EraseFrame(dialog);
+  if (target == shown) return;
+  if (shown) EraseFrame(dialog);
   if (!target) return;
 
   HWND parent = GetParent(target);
