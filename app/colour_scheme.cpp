@@ -25,7 +25,7 @@ void BuildColourScheme() {
   colours.frameBrush = CreateSolidBrush(NearestOnScreen(chosen.frame));
   ReleaseDC(nullptr, screenContext);
   screenContext = nullptr;
-  colours.hintBrush = CreateSolidBrush(colours.hintBackground);
+  colours.hintBrush = CreateSolidBrush(chosen.hintBackground);
 }
 
 void FreeColourScheme() {

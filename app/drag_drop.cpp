@@ -24,7 +24,8 @@ constexpr UINT SharedMoveable = GMEM_DDESHARE | GMEM_MOVEABLE;
 const CLIPFORMAT formatList[] = {CF_TEXT};
 constexpr uint16_t FormatCount = sizeof formatList / sizeof formatList[0];
 
-FORMATETC TextFormatAt(uint16_t index) {
+// Not inlined: link-time optimisation would otherwise copy it into both of its callers.
+__attribute__((noinline)) FORMATETC TextFormatAt(uint16_t index) {
   return FORMATETC{formatList[index], nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
 }
 
@@ -33,12 +34,38 @@ bool IsTextRequest(const FORMATETC* format) {
          (format->tymed & TYMED_HGLOBAL);
 }
 
+// ---- what the four objects share ----
+
+// The start of each object: its table of operations and its reference count.
+struct CountedObject {
+  const void* operations;
+  uint32_t references;
+};
+
+// The QueryInterface of all four objects, each of which has one interface besides IUnknown.
+HRESULT QueryOwnInterface(CountedObject* self, REFIID iid, REFIID own, void** object) {
+  if (!object) return E_POINTER;
+  if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, own)) {
+    *object = self;
+    ++self->references;
+    return S_OK;
+  }
+  *object = nullptr;
+  return E_NOINTERFACE;
+}
+
+template <const IID& Own>
+HRESULT STDMETHODCALLTYPE CountedQueryInterface(CountedObject* self, REFIID iid, void** object) {
+  return QueryOwnInterface(self, iid, Own, object);
+}
+ULONG STDMETHODCALLTYPE CountedAddRef(CountedObject* self) { return ++self->references; }
+
 // ---- FormatEnumerator (IEnumFORMATETC) ----
 
 struct FormatEnumerator;
 struct FormatEnumeratorOperations {
-  HRESULT(STDMETHODCALLTYPE* queryInterface)(FormatEnumerator*, REFIID, void**);
-  ULONG(STDMETHODCALLTYPE* addRef)(FormatEnumerator*);
+  HRESULT(STDMETHODCALLTYPE* queryInterface)(CountedObject*, REFIID, void**);
+  ULONG(STDMETHODCALLTYPE* addRef)(CountedObject*);
   ULONG(STDMETHODCALLTYPE* release)(FormatEnumerator*);
   HRESULT(STDMETHODCALLTYPE* next)(FormatEnumerator*, ULONG, FORMATETC*, ULONG*);
   HRESULT(STDMETHODCALLTYPE* skip)(FormatEnumerator*, ULONG);
@@ -46,31 +73,14 @@ struct FormatEnumeratorOperations {
   HRESULT(STDMETHODCALLTYPE* clone)(FormatEnumerator*, FormatEnumerator**);
 };
 struct FormatEnumerator {
-  const FormatEnumeratorOperations* operations;
-  uint32_t references;
+  CountedObject counted;  // first, so that the object's address is its own
   uint16_t position;
 };
 
 HRESULT NewFormatEnumerator(uint16_t position, FormatEnumerator** result);
 
-// The QueryInterface of all four objects, each of which has one interface besides IUnknown.
-HRESULT QueryOwnInterface(void* self, uint32_t* references, REFIID iid, REFIID own, void** object) {
-  if (!object) return E_POINTER;
-  if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, own)) {
-    *object = self;
-    ++*references;
-    return S_OK;
-  }
-  *object = nullptr;
-  return E_NOINTERFACE;
-}
-
-HRESULT STDMETHODCALLTYPE EnumeratorQueryInterface(FormatEnumerator* self, REFIID iid, void** object) {
-  return QueryOwnInterface(self, &self->references, iid, IID_IEnumFORMATETC, object);
-}
-ULONG STDMETHODCALLTYPE EnumeratorAddRef(FormatEnumerator* self) { return ++self->references; }
 ULONG STDMETHODCALLTYPE EnumeratorRelease(FormatEnumerator* self) {
-  const uint32_t left = --self->references;
+  const uint32_t left = --self->counted.references;
   if (left == 0) GlobalFree(self);
   return left;
 }
@@ -98,8 +108,8 @@ HRESULT STDMETHODCALLTYPE EnumeratorClone(FormatEnumerator* self, FormatEnumerat
 }
 
 const FormatEnumeratorOperations enumeratorOperations = {
-    EnumeratorQueryInterface, EnumeratorAddRef, EnumeratorRelease, EnumeratorNext,
-    EnumeratorSkip,           EnumeratorReset,  EnumeratorClone,
+    CountedQueryInterface<IID_IEnumFORMATETC>, CountedAddRef, EnumeratorRelease, EnumeratorNext, EnumeratorSkip,
+    EnumeratorReset, EnumeratorClone,
 };
 
 // Not inlined: link-time optimisation would otherwise copy it into each of its callers.
@@ -110,8 +120,7 @@ __attribute__((noinline)) HRESULT NewFormatEnumerator(uint16_t position, FormatE
     *result = nullptr;
     return E_OUTOFMEMORY;
   }
-  made->operations = &enumeratorOperations;
-  made->references = 1;
+  made->counted = {&enumeratorOperations, 1};
   made->position = position;
   *result = made;
   return S_OK;
@@ -119,37 +128,27 @@ __attribute__((noinline)) HRESULT NewFormatEnumerator(uint16_t position, FormatE
 
 // ---- the three static objects: DataObject, DropSource, DropTarget ----
 
-struct StaticObject {
-  const void* operations;
-  uint32_t references;
-};
-
-template <const IID& Own>
-HRESULT STDMETHODCALLTYPE StaticQueryInterface(StaticObject* self, REFIID iid, void** object) {
-  return QueryOwnInterface(self, &self->references, iid, Own, object);
-}
-ULONG STDMETHODCALLTYPE StaticAddRef(StaticObject* self) { return ++self->references; }
 // Static objects are never freed: Release only counts.
-ULONG STDMETHODCALLTYPE StaticRelease(StaticObject* self) { return --self->references; }
+ULONG STDMETHODCALLTYPE StaticRelease(CountedObject* self) { return --self->references; }
 
 struct DataObjectOperations {
-  HRESULT(STDMETHODCALLTYPE* queryInterface)(StaticObject*, REFIID, void**);
-  ULONG(STDMETHODCALLTYPE* addRef)(StaticObject*);
-  ULONG(STDMETHODCALLTYPE* release)(StaticObject*);
-  HRESULT(STDMETHODCALLTYPE* getData)(StaticObject*, FORMATETC*, STGMEDIUM*);
-  HRESULT(STDMETHODCALLTYPE* getDataHere)(StaticObject*, FORMATETC*, STGMEDIUM*);
-  HRESULT(STDMETHODCALLTYPE* queryGetData)(StaticObject*, FORMATETC*);
-  HRESULT(STDMETHODCALLTYPE* getCanonicalFormatEtc)(StaticObject*, FORMATETC*, FORMATETC*);
-  HRESULT(STDMETHODCALLTYPE* setData)(StaticObject*, FORMATETC*, STGMEDIUM*, BOOL);
-  HRESULT(STDMETHODCALLTYPE* enumFormatEtc)(StaticObject*, DWORD, FormatEnumerator**);
-  HRESULT(STDMETHODCALLTYPE* dAdvise)(StaticObject*, FORMATETC*, DWORD, IAdviseSink*, DWORD*);
-  HRESULT(STDMETHODCALLTYPE* dUnadvise)(StaticObject*, DWORD);
-  HRESULT(STDMETHODCALLTYPE* enumDAdvise)(StaticObject*, IEnumSTATDATA**);
+  HRESULT(STDMETHODCALLTYPE* queryInterface)(CountedObject*, REFIID, void**);
+  ULONG(STDMETHODCALLTYPE* addRef)(CountedObject*);
+  ULONG(STDMETHODCALLTYPE* release)(CountedObject*);
+  HRESULT(STDMETHODCALLTYPE* getData)(CountedObject*, FORMATETC*, STGMEDIUM*);
+  HRESULT(STDMETHODCALLTYPE* getDataHere)(CountedObject*, FORMATETC*, STGMEDIUM*);
+  HRESULT(STDMETHODCALLTYPE* queryGetData)(CountedObject*, FORMATETC*);
+  HRESULT(STDMETHODCALLTYPE* getCanonicalFormatEtc)(CountedObject*, FORMATETC*, FORMATETC*);
+  HRESULT(STDMETHODCALLTYPE* setData)(CountedObject*, FORMATETC*, STGMEDIUM*, BOOL);
+  HRESULT(STDMETHODCALLTYPE* enumFormatEtc)(CountedObject*, DWORD, FormatEnumerator**);
+  HRESULT(STDMETHODCALLTYPE* dAdvise)(CountedObject*, FORMATETC*, DWORD, IAdviseSink*, DWORD*);
+  HRESULT(STDMETHODCALLTYPE* dUnadvise)(CountedObject*, DWORD);
+  HRESULT(STDMETHODCALLTYPE* enumDAdvise)(CountedObject*, IEnumSTATDATA**);
 };
 
 // Delivers the recorded selection of the source edit box. The field may have changed since the
 // press, or the drag may be over: only what GetWindowTextA actually read is ever moved.
-HRESULT STDMETHODCALLTYPE DataGetData(StaticObject*, FORMATETC* format, STGMEDIUM* medium) {
+HRESULT STDMETHODCALLTYPE DataGetData(CountedObject*, FORMATETC* format, STGMEDIUM* medium) {
   if (!IsTextRequest(format) || !medium || !drag.sourceEdit) return DV_E_FORMATETC;
   const UINT end = HIWORD(drag.sourceSelection);
   UINT start = LOWORD(drag.sourceSelection);
@@ -174,16 +173,16 @@ HRESULT STDMETHODCALLTYPE DataGetData(StaticObject*, FORMATETC* format, STGMEDIU
   medium->pUnkForRelease = nullptr;  // the receiver frees the block
   return S_OK;
 }
-HRESULT STDMETHODCALLTYPE DataGetDataHere(StaticObject*, FORMATETC*, STGMEDIUM*) { return E_NOTIMPL; }
-HRESULT STDMETHODCALLTYPE DataQueryGetData(StaticObject*, FORMATETC* format) {
+HRESULT STDMETHODCALLTYPE DataGetDataHere(CountedObject*, FORMATETC*, STGMEDIUM*) { return E_NOTIMPL; }
+HRESULT STDMETHODCALLTYPE DataQueryGetData(CountedObject*, FORMATETC* format) {
   return IsTextRequest(format) ? S_OK : S_FALSE;
 }
-HRESULT STDMETHODCALLTYPE DataGetCanonicalFormatEtc(StaticObject*, FORMATETC*, FORMATETC* out) {
+HRESULT STDMETHODCALLTYPE DataGetCanonicalFormatEtc(CountedObject*, FORMATETC*, FORMATETC* out) {
   if (out) out->ptd = nullptr;
   return DATA_S_SAMEFORMATETC;
 }
-HRESULT STDMETHODCALLTYPE DataSetData(StaticObject*, FORMATETC*, STGMEDIUM*, BOOL) { return E_FAIL; }
-HRESULT STDMETHODCALLTYPE DataEnumFormatEtc(StaticObject*, DWORD direction, FormatEnumerator** result) {
+HRESULT STDMETHODCALLTYPE DataSetData(CountedObject*, FORMATETC*, STGMEDIUM*, BOOL) { return E_FAIL; }
+HRESULT STDMETHODCALLTYPE DataEnumFormatEtc(CountedObject*, DWORD direction, FormatEnumerator** result) {
   if (!result) return E_POINTER;
   if (direction != DATADIR_GET) {
     *result = nullptr;
@@ -191,46 +190,46 @@ HRESULT STDMETHODCALLTYPE DataEnumFormatEtc(StaticObject*, DWORD direction, Form
   }
   return NewFormatEnumerator(0, result);
 }
-HRESULT STDMETHODCALLTYPE DataDAdvise(StaticObject*, FORMATETC*, DWORD, IAdviseSink*, DWORD*) {
+HRESULT STDMETHODCALLTYPE DataDAdvise(CountedObject*, FORMATETC*, DWORD, IAdviseSink*, DWORD*) {
   return OLE_E_ADVISENOTSUPPORTED;
 }
-HRESULT STDMETHODCALLTYPE DataDUnadvise(StaticObject*, DWORD) { return E_FAIL; }
-HRESULT STDMETHODCALLTYPE DataEnumDAdvise(StaticObject*, IEnumSTATDATA**) { return OLE_E_ADVISENOTSUPPORTED; }
+HRESULT STDMETHODCALLTYPE DataDUnadvise(CountedObject*, DWORD) { return E_FAIL; }
+HRESULT STDMETHODCALLTYPE DataEnumDAdvise(CountedObject*, IEnumSTATDATA**) { return OLE_E_ADVISENOTSUPPORTED; }
 
 const DataObjectOperations dataObjectOperations = {
-    StaticQueryInterface<IID_IDataObject>, StaticAddRef,      StaticRelease,
-    DataGetData,                           DataGetDataHere,   DataQueryGetData,
-    DataGetCanonicalFormatEtc,             DataSetData,       DataEnumFormatEtc,
-    DataDAdvise,                           DataDUnadvise,     DataEnumDAdvise,
+    CountedQueryInterface<IID_IDataObject>, CountedAddRef,    StaticRelease,
+    DataGetData,                            DataGetDataHere,  DataQueryGetData,
+    DataGetCanonicalFormatEtc,              DataSetData,      DataEnumFormatEtc,
+    DataDAdvise,                            DataDUnadvise,    DataEnumDAdvise,
 };
 
 struct DropSourceOperations {
-  HRESULT(STDMETHODCALLTYPE* queryInterface)(StaticObject*, REFIID, void**);
-  ULONG(STDMETHODCALLTYPE* addRef)(StaticObject*);
-  ULONG(STDMETHODCALLTYPE* release)(StaticObject*);
-  HRESULT(STDMETHODCALLTYPE* queryContinueDrag)(StaticObject*, BOOL, DWORD);
-  HRESULT(STDMETHODCALLTYPE* giveFeedback)(StaticObject*, DWORD);
+  HRESULT(STDMETHODCALLTYPE* queryInterface)(CountedObject*, REFIID, void**);
+  ULONG(STDMETHODCALLTYPE* addRef)(CountedObject*);
+  ULONG(STDMETHODCALLTYPE* release)(CountedObject*);
+  HRESULT(STDMETHODCALLTYPE* queryContinueDrag)(CountedObject*, BOOL, DWORD);
+  HRESULT(STDMETHODCALLTYPE* giveFeedback)(CountedObject*, DWORD);
 };
 
-HRESULT STDMETHODCALLTYPE SourceQueryContinueDrag(StaticObject*, BOOL escapePressed, DWORD keyState) {
+HRESULT STDMETHODCALLTYPE SourceQueryContinueDrag(CountedObject*, BOOL escapePressed, DWORD keyState) {
   if (escapePressed) return DRAGDROP_S_CANCEL;
   return (keyState & MK_LBUTTON) ? S_OK : DRAGDROP_S_DROP;
 }
-HRESULT STDMETHODCALLTYPE SourceGiveFeedback(StaticObject*, DWORD) { return DRAGDROP_S_USEDEFAULTCURSORS; }
+HRESULT STDMETHODCALLTYPE SourceGiveFeedback(CountedObject*, DWORD) { return DRAGDROP_S_USEDEFAULTCURSORS; }
 
 const DropSourceOperations dropSourceOperations = {
-    StaticQueryInterface<IID_IDropSource>, StaticAddRef, StaticRelease, SourceQueryContinueDrag,
+    CountedQueryInterface<IID_IDropSource>, CountedAddRef, StaticRelease, SourceQueryContinueDrag,
     SourceGiveFeedback,
 };
 
 struct DropTargetOperations {
-  HRESULT(STDMETHODCALLTYPE* queryInterface)(StaticObject*, REFIID, void**);
-  ULONG(STDMETHODCALLTYPE* addRef)(StaticObject*);
-  ULONG(STDMETHODCALLTYPE* release)(StaticObject*);
-  HRESULT(STDMETHODCALLTYPE* dragEnter)(StaticObject*, IDataObject*, DWORD, POINTL, DWORD*);
-  HRESULT(STDMETHODCALLTYPE* dragOver)(StaticObject*, DWORD, POINTL, DWORD*);
-  HRESULT(STDMETHODCALLTYPE* dragLeave)(StaticObject*);
-  HRESULT(STDMETHODCALLTYPE* drop)(StaticObject*, IDataObject*, DWORD, POINTL, DWORD*);
+  HRESULT(STDMETHODCALLTYPE* queryInterface)(CountedObject*, REFIID, void**);
+  ULONG(STDMETHODCALLTYPE* addRef)(CountedObject*);
+  ULONG(STDMETHODCALLTYPE* release)(CountedObject*);
+  HRESULT(STDMETHODCALLTYPE* dragEnter)(CountedObject*, IDataObject*, DWORD, POINTL, DWORD*);
+  HRESULT(STDMETHODCALLTYPE* dragOver)(CountedObject*, DWORD, POINTL, DWORD*);
+  HRESULT(STDMETHODCALLTYPE* dragLeave)(CountedObject*);
+  HRESULT(STDMETHODCALLTYPE* drop)(CountedObject*, IDataObject*, DWORD, POINTL, DWORD*);
 };
 
 const char* StepCharacter(const char* text) { return CharNextA(text); }
@@ -254,19 +253,19 @@ bool TakeDroppedText(const STGMEDIUM& medium) {
   return true;
 }
 
-HRESULT STDMETHODCALLTYPE TargetDragEnter(StaticObject*, IDataObject*, DWORD keyState, POINTL point, DWORD* effect) {
+HRESULT STDMETHODCALLTYPE TargetDragEnter(CountedObject*, IDataObject*, DWORD keyState, POINTL point, DWORD* effect) {
   *effect = (keyState & MK_LBUTTON) ? ComputeDropEffect(keyState, point) : DROPEFFECT_NONE;
   return S_OK;
 }
-HRESULT STDMETHODCALLTYPE TargetDragOver(StaticObject*, DWORD keyState, POINTL point, DWORD* effect) {
+HRESULT STDMETHODCALLTYPE TargetDragOver(CountedObject*, DWORD keyState, POINTL point, DWORD* effect) {
   *effect = ComputeDropEffect(keyState, point);
   return S_OK;
 }
-HRESULT STDMETHODCALLTYPE TargetDragLeave(StaticObject*) {
+HRESULT STDMETHODCALLTYPE TargetDragLeave(CountedObject*) {
   ShowHint(dialogWindow);
   return S_OK;
 }
-HRESULT STDMETHODCALLTYPE TargetDrop(StaticObject*, IDataObject* data, DWORD keyState, POINTL point, DWORD* effect) {
+HRESULT STDMETHODCALLTYPE TargetDrop(CountedObject*, IDataObject* data, DWORD keyState, POINTL point, DWORD* effect) {
   *effect = ComputeDropEffect(keyState, point);
   ShowHint(dialogWindow);
   if (!(*effect & (DROPEFFECT_COPY | DROPEFFECT_MOVE))) return S_OK;
@@ -282,22 +281,22 @@ HRESULT STDMETHODCALLTYPE TargetDrop(StaticObject*, IDataObject* data, DWORD key
 }
 
 const DropTargetOperations dropTargetOperations = {
-    StaticQueryInterface<IID_IDropTarget>, StaticAddRef, StaticRelease, TargetDragEnter, TargetDragOver,
+    CountedQueryInterface<IID_IDropTarget>, CountedAddRef, StaticRelease, TargetDragEnter, TargetDragOver,
     TargetDragLeave, TargetDrop,
 };
 
 // Zero-filled and completed on first use: an initialised object would bring a whole .data
 // section into the uninstaller copy for 24 bytes.
-StaticObject dataObject, dropSource, dropTarget;
+CountedObject dataObject, dropSource, dropTarget;
 
 // Not inlined: link-time optimisation would otherwise copy it into every use of the three objects.
-__attribute__((noinline)) StaticObject* ReadyObject(StaticObject& object, const void* operations) {
+__attribute__((noinline)) CountedObject* ReadyObject(CountedObject& object, const void* operations) {
   if (!object.operations) object = {operations, 1};
   return &object;
 }
 
-bool IsTextField(HWND control, uint16_t id) {
-  return (id == IDC_GROUP || id == IDC_FOLDER) && GetParent(control) == dialogWindow;
+bool IsTextField(HWND dialog, HWND control, uint16_t id) {
+  return (id == IDC_GROUP || id == IDC_FOLDER) && GetParent(control) == dialog;
 }
 
 }  // namespace
@@ -321,14 +320,15 @@ HRESULT CreateFormatEnumerator(uint16_t position, IEnumFORMATETC** result) {
 }
 
 DWORD ComputeDropEffect(DWORD keyState, POINTL point) {
+  HWND dialog = dialogWindow;
   HWND window = WindowFromPoint(POINT{point.x, point.y});
   HWND parent = window ? GetParent(window) : nullptr;
-  drag.dropTarget = (parent && parent != dialogWindow) ? parent : window;
+  drag.dropTarget = (parent && parent != dialog) ? parent : window;
   drag.dropTargetId = static_cast<uint16_t>(drag.dropTarget ? GetDlgCtrlID(drag.dropTarget) : 0);
 
   const bool ontoSource = drag.sourceEdit && (window == drag.sourceEdit || window == GetParent(drag.sourceEdit));
-  if (!window || ontoSource || !IsTextField(drag.dropTarget, drag.dropTargetId)) {
-    ShowHint(dialogWindow);
+  if (!window || ontoSource || !IsTextField(dialog, drag.dropTarget, drag.dropTargetId)) {
+    ShowHint(dialog);
     return DROPEFFECT_NONE;
   }
   ShowHint(drag.dropTarget);

@@ -24,11 +24,6 @@ HWND FocusedDescendant() {
   return (focused && IsChild(dialogWindow, focused)) ? focused : nullptr;
 }
 
-HWND FirstChildOr(HWND window) {
-  HWND child = GetWindow(window, GW_CHILD);
-  return child ? child : window;
-}
-
 // Screen rectangle of the control a hint describes, united with its label for the two fields.
 const char* DescribeControl(HWND described, RECT* screenRect) {
   const int id = GetDlgCtrlID(described);
@@ -42,14 +37,23 @@ const char* DescribeControl(HWND described, RECT* screenRect) {
   return HintTextFor(id);
 }
 
-void EraseFrame() {
-  InvalidateRect(dialogWindow, &hint.controlFrame, TRUE);
-  InvalidateRect(dialogWindow, &hint.panelFrame, TRUE);
+// Not inlined: link-time optimisation would otherwise copy it into each of its four callers.
+__attribute__((noinline)) HWND HintPanel(HWND dialog) { return GetDlgItem(dialog, IDC_HINT_PANEL); }
+
+void EraseFrame(HWND dialog) {
+  InvalidateRect(dialog, &hint.controlFrame, TRUE);
+  InvalidateRect(dialog, &hint.panelFrame, TRUE);
   hint.hintTarget = nullptr;
-  KillTimer(dialogWindow, HintTimerId);
+  KillTimer(dialog, HintTimerId);
 }
 
 }  // namespace
+
+// Not inlined: link-time optimisation would otherwise copy it into each of its three callers.
+__attribute__((noinline)) HWND FirstChildOr(HWND window) {
+  HWND child = GetWindow(window, GW_CHILD);
+  return child ? child : window;
+}
 
 const char* HintTextFor(int controlId) {
   switch (controlId) {
@@ -67,39 +71,41 @@ const char* HintTextFor(int controlId) {
 }
 
 void ShowHint(HWND target) {
+  HWND dialog = dialogWindow;
+  HWND shown = hint.hintTarget;  // the control whose frame is drawn, if any
   HWND focused = FocusedDescendant();
   if (target == HintTimerMarker) {
-    target = (focused == hint.hintTarget) ? nullptr : focused;
-  } else if (target && target == dialogWindow) {
-    target = hint.hintTarget ? focused : nullptr;
+    target = (focused == shown) ? nullptr : focused;
+  } else if (target && target == dialog) {
+    target = shown ? focused : nullptr;
   }
   if (target) target = FirstChildOr(target);
-  if (target == hint.hintTarget) return;
-  if (hint.hintTarget) EraseFrame();
+  if (target == shown) return;
+  if (shown) EraseFrame(dialog);
   if (!target) return;
 
   HWND parent = GetParent(target);
-  HWND described = (parent && parent != dialogWindow) ? parent : target;
+  HWND described = (parent && parent != dialog) ? parent : target;
   RECT frames[2];  // the control's and the panel's, drawn alike
   const char* text = DescribeControl(described, &frames[0]);
-  SetDlgItemTextA(dialogWindow, IDC_HINT_PANEL, text);
-  GetWindowRect(GetDlgItem(dialogWindow, IDC_HINT_PANEL), &frames[1]);
+  SetDlgItemTextA(dialog, IDC_HINT_PANEL, text);
+  GetWindowRect(HintPanel(dialog), &frames[1]);
 
-  HDC context = GetDC(dialogWindow);
+  HDC context = GetDC(dialog);
   for (RECT& frame : frames) {
-    MapWindowPoints(nullptr, dialogWindow, reinterpret_cast<POINT*>(&frame), 2);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&frame), 2);
     for (int line = 0; line < FrameLines; ++line) {
       InflateRect(&frame, 1, 1);
       FrameRect(context, &frame, colours.frameBrush);
     }
   }
-  ReleaseDC(dialogWindow, context);
+  ReleaseDC(dialog, context);
   hint.controlFrame = frames[0];
   hint.panelFrame = frames[1];
   hint.hintTarget = target;
   hint.lastHinted = target;
 
-  if (!SetTimer(dialogWindow, HintTimerId, target == focused ? FocusFrameMs : HoverFrameMs, nullptr))
+  if (!SetTimer(dialog, HintTimerId, target == focused ? FocusFrameMs : HoverFrameMs, nullptr))
     ShowHint(nullptr);
 }
 
@@ -121,7 +127,7 @@ INT_PTR OnSetCursor(HWND dialog, WPARAM wParam, LPARAM) {
         if (static_cast<uint16_t>(id) < FirstSurfaceId && child && IsWindowVisible(child)) window = child;
       }
     }
-    if (window != GetDlgItem(dialog, IDC_HINT_PANEL) && FirstChildOr(window) != hint.lastHinted)
+    if (window != HintPanel(dialog) && FirstChildOr(window) != hint.lastHinted)
       ShowHint(window);
   }
   if (setup.installing) {
@@ -151,7 +157,7 @@ INT_PTR OnRedrawFrame(HWND, WPARAM, LPARAM) {
 INT_PTR OnControlColour(HWND dialog, WPARAM wParam, LPARAM lParam) {
   HDC context = reinterpret_cast<HDC>(wParam);
   HWND control = reinterpret_cast<HWND>(lParam);
-  if (control == GetDlgItem(dialog, IDC_HINT_PANEL)) {
+  if (control == HintPanel(dialog)) {
     SetTextColor(context, colours.hintText);
     SetBkColor(context, colours.hintBackground);
     return reinterpret_cast<INT_PTR>(colours.hintBrush);
@@ -183,7 +189,7 @@ INT_PTR OnActivateApp(HWND dialog, WPARAM wParam, LPARAM) {
 INT_PTR OnSysColourChange(HWND dialog, WPARAM, LPARAM) {
   FreeColourScheme();
   BuildColourScheme();
-  InvalidateRect(GetDlgItem(dialog, IDC_HINT_PANEL), nullptr, TRUE);
+  InvalidateRect(HintPanel(dialog), nullptr, TRUE);
   return TRUE;
 }
 

@@ -18,6 +18,8 @@ struct HintState {
 extern HintState hint;
 
 void ShowHint(HWND target);
+// The window's first child (a combo box's edit box), or the window itself when it has none.
+HWND FirstChildOr(HWND window);
 const char* HintTextFor(int controlId);
 
 INT_PTR OnSetCursor(HWND dialog, WPARAM wParam, LPARAM lParam);

@@ -1,17 +1,13 @@
 // The directory length of the program's own path. Kept apart from the process entry so that the
 // tests can reach it with a stepper of their own code page.
 #include "app/own_directory.h"
-#include <windows.h>
 #include "install/setup_state.h"
 
-static const char* StepSystemCharacter(const char* text) { return CharNextA(text); }
-
 uint16_t OwnDirectoryLength(const char* path, OwnPathStep step) {
-  if (!step) step = StepSystemCharacter;
   unsigned length = 0;
   for (const char* p = path; *p;) {
     if (*p == '\\') length = static_cast<unsigned>(p - path) + 1;
-    const char* next = step(p);
+    const char* next = step ? step(p) : NextCharacter(p);
     if (next <= p) break;  // a stepper that stands still would never reach the end
     p = next;
   }

@@ -27,7 +27,8 @@ const FieldDescriptor fieldTable[] = {
 // The system edit procedure, the same for both edit boxes.
 WNDPROC previousEditProc;
 
-HWND EditBoxOf(HWND control, uint8_t kind) {
+// Not inlined: link-time optimisation would otherwise copy it into both of its callers.
+__attribute__((noinline)) HWND EditBoxOf(HWND control, uint8_t kind) {
   return kind == KindCombo ? GetWindow(control, GW_CHILD) : control;
 }
 
@@ -55,8 +56,7 @@ void PressButton(HWND window, WPARAM wParam, LPARAM lParam) {
 }
 
 void TrackFieldFocus(HWND control) {
-  HWND editBox = GetWindow(control, GW_CHILD);
-  if (!editBox) editBox = control;
+  HWND editBox = FirstChildOr(control);
   if (editBox != hint.trackedFocus) {
     hint.trackedFocus = editBox;
     ShowHint(control);

@@ -73,7 +73,8 @@ static void TrimCutRest(char* rest) {
   *kept = '\0';
 }
 
-int FindSeparator(int count, const char* text, char character, CharacterStep step) {
+// Not inlined: link-time optimisation would otherwise copy it into both of its callers.
+__attribute__((noinline)) int FindSeparator(int count, const char* text, char character, CharacterStep step) {
   int offset = 0;
   while (offset < count) {
     if (text[offset] == character) return offset;

@@ -25,17 +25,18 @@ uint16_t MeterPixelsFor(uint32_t bytes, uint16_t width) {
 
 void DrawProgressMeter(const DRAWITEMSTRUCT* item) {
   if (!(item->itemAction & ODA_DRAWENTIRE)) return;
-  meter.meterRect = item->rcItem;
+  RECT strip = item->rcItem;  // the whole control, then its filled part
   // FillRect takes a system colour's index plus one for that colour's own brush.
-  FillRect(item->hDC, &meter.meterRect, reinterpret_cast<HBRUSH>(COLOR_ACTIVECAPTION + 1));
-  long width = meter.meterRect.right - meter.meterRect.left - 4;
+  FillRect(item->hDC, &strip, reinterpret_cast<HBRUSH>(COLOR_ACTIVECAPTION + 1));
+  long width = strip.right - strip.left - 4;
   meter.meterWidth = static_cast<uint16_t>(width > 0 ? width : 0);
   if (setup.installed) meter.meterPixels = meter.meterWidth;
-  meter.meterRect.left += 2;
-  meter.meterRect.top += 2;
-  meter.meterRect.bottom -= 2;
-  meter.meterRect.right = meter.meterRect.left + meter.meterPixels;
-  InvertRect(item->hDC, &meter.meterRect);
+  strip.left += 2;
+  strip.top += 2;
+  strip.bottom -= 2;
+  strip.right = strip.left + meter.meterPixels;
+  meter.meterRect = strip;
+  InvertRect(item->hDC, &strip);
 }
 
 void SetMeterPixels(uint16_t pixels) {

@@ -6,16 +6,21 @@
 // LZ32 takes the 32-bit HFILE form of a file handle; on Win32 the two are the same value.
 static HFILE HfileOf(FileHandle file) { return static_cast<HFILE>(file); }
 
-LzHandle OpenLzReader(FileHandle file) {
+// Not inlined: link-time optimisation would otherwise copy it into both of its callers.
+__attribute__((noinline)) LzHandle OpenLzReader(FileHandle file) {
   if (file == NoFile) return LZERROR_BADINHANDLE;
   return LZInit(HfileOf(file));
 }
 
-long ReadLz(LzHandle reader, void* buffer, uint32_t count) {
+// Not inlined: link-time optimisation would otherwise copy the call into each of its three callers.
+__attribute__((noinline)) long ReadLz(LzHandle reader, void* buffer, uint32_t count) {
   return LZRead(reader, static_cast<char*>(buffer), static_cast<INT>(count));
 }
 
-long SeekLz(LzHandle reader, long offset, int origin) { return LZSeek(reader, offset, origin); }
+// Not inlined: link-time optimisation would otherwise copy the call into each of its six callers.
+__attribute__((noinline)) long SeekLz(LzHandle reader, long offset, int origin) {
+  return LZSeek(reader, offset, origin);
+}
 
 void CloseLz(LzHandle reader) {
   if (reader >= 0) LZClose(reader);

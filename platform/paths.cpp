@@ -29,15 +29,14 @@ bool CopyText(char* buffer, size_t size, const char* text) {
 
 bool AppendNumber(char* buffer, size_t size, uint32_t value, unsigned base, unsigned minimumDigits) {
   if (base != 10 && base != 16) return false;
-  char digits[33];
-  unsigned count = 0;
-  do {
-    digits[count++] = "0123456789ABCDEF"[value % base];
-    value /= base;
-  } while (value != 0 && count < 32);
-  while (count < minimumDigits && count < 32) digits[count++] = '0';
+  // The digits are written from the end of the text backwards, the lowest first.
   char text[33];
-  for (unsigned i = 0; i < count; ++i) text[i] = digits[count - 1 - i];
-  text[count] = '\0';
-  return AppendText(buffer, size, text);
+  unsigned first = 32;
+  text[first] = '\0';
+  do {
+    text[--first] = "0123456789ABCDEF"[value % base];
+    value /= base;
+  } while (value != 0 && first > 0);
+  while (32 - first < minimumDigits && first > 0) text[--first] = '0';
+  return AppendText(buffer, size, text + first);
 }

@@ -2,7 +2,8 @@
 #include "platform/platform.h"
 #include <cstring>
 
-static HKEY RootKey(RegistryRoot root) {
+// Not inlined: link-time optimisation would otherwise copy it into each of its three callers.
+__attribute__((noinline)) static HKEY RootKey(RegistryRoot root) {
   return root == RootLocalMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
 }
 

@@ -121,7 +121,8 @@ bool LoadShellLinkTarget(const wchar_t* linkPath, char* target, WIN32_FIND_DATAA
   return order.done;
 }
 
-bool WidenText(const char* text, wchar_t* wide, unsigned units) {
+// Not inlined: link-time optimisation would otherwise copy it into both of its callers.
+__attribute__((noinline)) bool WidenText(const char* text, wchar_t* wide, unsigned units) {
   return MultiByteToWideChar(CP_ACP, 0, text, -1, wide, static_cast<int>(units)) != 0;
 }
 

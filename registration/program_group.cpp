@@ -25,7 +25,7 @@ void InitProgramGroups(HWND comboBox) {
 }
 
 uint16_t LocateProgramsFolder(int allUsers) {
-  groups.programsPath[0] = '\0';
+  // The shell's reader empties the path before anything else.
   int folderId = allUsers ? CommonProgramsFolderId : ProgramsFolderId;
   groups.programsLength = SpecialFolderPath(folderId, groups.programsPath);
   return groups.programsLength;

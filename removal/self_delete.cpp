@@ -11,11 +11,8 @@ uint32_t TakeTemporaryName(char* path, const char* extension, bool (*take)(const
   if (!TempFolderLeavesRoom(length)) return 0;
   uint16_t milliseconds = LocalMilliseconds();
   for (char letter = 'a'; letter <= 'z'; ++letter) {
-    char name[16];
-    path[length] = '\0';
-    if (!FormatTemporaryName(name, sizeof name, milliseconds, letter, extension) ||
-        !AppendText(path, PathSize, name))
-      return 0;
+    // Each name is written over the last, straight after the folder.
+    if (!FormatTemporaryName(path + length, PathSize - length, milliseconds, letter, extension)) return 0;
     if (take(path)) return length;
   }
   return 0;
@@ -50,8 +47,9 @@ void ScheduleSelfDelete() {
     // A bare drive root has no folder to remove.
     bool withFolders = setup.folderPrefixLength > 3 && setup.createdFolderLength > setup.rootPrefixLength;
     if (withFolders) AppendTextPart(folder, sizeof folder, setup.workPath, setup.folderPrefixLength - 1u);
+    // A created length of 0 names no folder to remove.
     started = ComposeWorkPath(FirstFileEntry()->name) &&
-              StartDeletion(setup.workPath, withFolders ? folder : nullptr, withFolders ? setup.createdFolderLength : 0);
+              StartDeletion(setup.workPath, folder, withFolders ? setup.createdFolderLength : 0);
   }
   if (started) setup.selfDeletePending = false;
   if (setup.selfDeletePending) ShowOwnerlessMessage("File not deleted", setup.workPath, MB_OK);

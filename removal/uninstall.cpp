@@ -29,7 +29,8 @@ int FindLastSeparator(int count, const char* text, char character) {
   return last;
 }
 
-static void SubtractFromProgress(uint32_t size) {
+// Not inlined: link-time optimisation would otherwise copy it into both of its callers.
+__attribute__((noinline)) static void SubtractFromProgress(uint32_t size) {
   setup.bytesDone -= size < setup.bytesDone ? size : setup.bytesDone;
   UpdateProgress();
 }
@@ -74,12 +75,12 @@ static bool TargetLiesInFolder(const char* target) {
 // Deletes the resolved target of the current link when it is one of the installed files; true
 // when the link itself may go.
 static bool RemoveLinkTarget(const char* target) {
+  // The folder is the same for every entry: one comparison decides for all of them.
+  if (!TargetLiesInFolder(target)) return false;
   const PayloadEntry* first = FirstFileEntry();
   for (const PayloadEntry* entry = PayloadManifest; entry != ManifestEnd(); ++entry) {
     // The target's file name against the entry's, compared as folder names are: without regard to case.
-    if (entry->kind != KindFile || !IsSameFolder(entry->name, groups.linkFindData.cFileName) ||
-        !TargetLiesInFolder(target))
-      continue;
+    if (entry->kind != KindFile || !IsSameFolder(entry->name, groups.linkFindData.cFileName)) continue;
     uint32_t size = groups.linkFindData.nFileSizeLow;
     if (!DeletePath(target)) {
       if (entry != first) continue;
