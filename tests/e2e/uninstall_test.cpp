@@ -63,13 +63,14 @@ class Uninstall : public testing::Test {
   void TearDown() override { EndSetup(setup); }
 
   // Installs, closes the installer and starts the uninstaller copy from the folder, with the
-  // folder as current directory, as the uninstall entry would.
-  void InstallAndStartTheCopy(const std::string& folder = DefaultInstallFolder) {
+  // folder as current directory, as the uninstall entry would; as a standard user if asked.
+  void InstallAndStartTheCopy(const std::string& folder = DefaultInstallFolder, bool asStandardUser = false) {
     ASSERT_TRUE(InstallInto(setup, folder));
     CloseDialogWindow(setup);
     ASSERT_TRUE(WaitForExit(setup, ShortWaitMs, nullptr));
     EndSetup(setup);
-    ASSERT_TRUE(StartSetup(setup, InFolder(folder, "kavriset.exe")));
+    const std::string copy = InFolder(folder, "kavriset.exe");
+    ASSERT_TRUE(asStandardUser ? StartSetupAsStandardUser(setup, copy) : StartSetup(setup, copy));
     ASSERT_EQ(ControlText(setup, IDC_STATUS), "Installed");
   }
 
@@ -707,12 +708,7 @@ INSTANTIATE_TEST_SUITE_P(Uninstallers, UninstallForOneUser,
 // A standard user meets an installation for everyone: it is shown as it is, and its Uninstall,
 // which only an administrator may run, is refused with a message before anything is touched.
 TEST_F(Uninstall, AStandardUserIsToldThatAnInstallationForEveryoneNeedsAnAdministrator) {
-  ASSERT_TRUE(InstallInto(setup, DefaultInstallFolder));
-  CloseDialogWindow(setup);
-  ASSERT_TRUE(WaitForExit(setup, ShortWaitMs, nullptr));
-  EndSetup(setup);
-  ASSERT_TRUE(StartSetupAsStandardUser(setup, InFolder(DefaultInstallFolder, "kavriset.exe")));
-  EXPECT_EQ(ControlText(setup, IDC_STATUS), "Installed");
+  InstallAndStartTheCopy(DefaultInstallFolder, true);
   EXPECT_EQ(ControlText(setup, IDC_FOLDER), DefaultInstallFolder);
   ClickButton(setup, IDC_UNINSTALL);
   MessageBoxSeen box;
