@@ -158,19 +158,11 @@ void DeleteLeftoverCopies() {
   CloseEntrySearch(search);
 }
 
-static uint32_t SizeOfFile(const char* path) {
-  FileHandle file = OpenForRead(path);
-  if (file == NoFile) return 0;
-  uint32_t size = SeekToEnd(file);
-  CloseFile(file);
-  return size;
-}
-
 // A file that will not go is the user's to know about; it keeps the installation partial. Only the
 // running program's own file, which can be the uninstaller copy alone, waits for the program to end.
 static bool RemoveFolderFile(const char* name, bool counted, bool mayBeRunning = false) {
   if (!ComposeWorkPath(name) || !FileIsListed(setup.workPath)) return true;
-  uint32_t size = counted ? SizeOfFile(setup.workPath) : 0;
+  uint32_t size = counted ? FileLength(setup.workPath) : 0;
   if (!DeletePath(setup.workPath)) {
     if (!mayBeRunning || !IsSameFile(setup.workPath, setup.ownPath)) {
       ShowMessage("File not deleted", setup.workPath, MB_OK);
