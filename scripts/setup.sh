@@ -36,5 +36,11 @@ if [ "$need_arch" = 1 ]; then
   $SUDO dpkg --add-architecture i386
 fi
 echo "setup: installing ${missing[*]}" >&2
-$SUDO apt-get update -qq
+# A mirror in the middle of a sync makes one index fail to download (apt-get update exits 100 and
+# keeps the lists it had): try again, then go on with what it has; the install below still fails
+# when a package cannot be had.
+if ! $SUDO apt-get update -qq; then
+  sleep 20
+  $SUDO apt-get update -qq || echo "setup: apt-get update incomplete; installing from the lists at hand" >&2
+fi
 $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
