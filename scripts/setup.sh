@@ -43,4 +43,20 @@ if ! $SUDO apt-get update -qq; then
   sleep 20
   $SUDO apt-get update -qq || echo "setup: apt-get update incomplete; installing from the lists at hand" >&2
 fi
-$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+if $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null; then exit 0; fi
+
+# A library that both architectures need must have one version for both. When the i386 lists lag
+# behind the amd64 ones (an index that failed to download above), ask for each such library at the
+# version the i386 lists offer, for both architectures, which may step an amd64 library back.
+pins=()
+for round in 1 2 3 4 5 6 7 8; do
+  plan=$(apt-get install -s --no-install-recommends --allow-downgrades "${missing[@]}" "${pins[@]}" 2>&1 || true)
+  grep -q "not going to be installed" <<<"$plan" || break
+  for name in $(grep -o "Depends: [a-z0-9.+-]*:i386" <<<"$plan" | sed 's/Depends: //; s/:i386$//' | sort -u); do
+    version=$(apt-cache policy "$name:i386" | awk '/Candidate:/ {print $2}')
+    [ -n "$version" ] && [ "$version" != "(none)" ] || continue
+    [[ " ${pins[*]} " == *" $name=$version "* ]] || pins+=("$name=$version" "$name:i386=$version")
+  done
+done
+echo "setup: installing with matched library versions: ${pins[*]}" >&2
+$SUDO apt-get install -y -qq --no-install-recommends --allow-downgrades "${missing[@]}" "${pins[@]}" >/dev/null
