@@ -88,7 +88,7 @@ void ShowHint(HWND target) {
   HWND described = (parent && parent != dialog) ? parent : target;
   RECT frames[2];  // the control's and the panel's, drawn alike
   const char* text = DescribeControl(described, &frames[0]);
-  SetDlgItemTextA(dialog, IDC_HINT_PANEL, text);
+  SetControlText(IDC_HINT_PANEL, text);
   GetWindowRect(HintPanel(dialog), &frames[1]);
 
   HDC context = GetDC(dialog);

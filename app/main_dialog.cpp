@@ -119,7 +119,7 @@ static void ApplyOwnDirectoryRule() {
   AppendTextPart(setup.folder, sizeof setup.folder, setup.ownPath, setup.ownDirLength);
 }
 
-static void ShowFolder() { SetDlgItemTextA(dialogWindow, IDC_FOLDER, setup.folder); }
+static void ShowFolder() { SetControlText(IDC_FOLDER, setup.folder); }
 
 void ReadStartState() {
   ReadGroupAndFolder();
@@ -142,9 +142,9 @@ static INT_PTR InitialiseDialog(HWND dialog) {
   ReadStartState();
   ShowFolder();
   SetUpFields(dialog);
-  SetDlgItemTextA(dialog, IDC_GROUP, setup.groupName);
+  SetControlText(IDC_GROUP, setup.groupName);
   SetWindowTextA(dialog, SetupTitle);
-  SetDlgItemTextA(dialog, IDC_NOTICE, PublisherNotice);
+  SetControlText(IDC_NOTICE, PublisherNotice);
   InitProgramGroups(GetDlgItem(dialog, IDC_GROUP));
   UpdateControlState();
   SetSetupChangeHandler(OnSetupChange);
@@ -156,7 +156,7 @@ static INT_PTR InitialiseDialog(HWND dialog) {
 static void ShowExitOrOpen() {
   if (shownOpenAvailable == setup.openAvailable) return;
   shownOpenAvailable = setup.openAvailable;
-  SetDlgItemTextA(dialogWindow, IDC_EXIT_OPEN, ExitOpenCaptions[shownOpenAvailable]);
+  SetControlText(IDC_EXIT_OPEN, ExitOpenCaptions[shownOpenAvailable]);
 }
 
 static const char* StatusText() {
@@ -179,7 +179,7 @@ void UpdateControlState() {
   else EnableControl(IDC_SUGGESTED, false);
   EnableControl(IDC_UNINSTALL, setup.partiallyInstalled && !setup.installing);
   const char* status = StatusText();
-  SetDlgItemTextA(dialogWindow, IDC_STATUS, status);
+  SetControlText(IDC_STATUS, status);
   WriteLogLine(status, nullptr);
   ShowExitOrOpen();
   // Right after an installation the caller gives the focus to "&Open" instead.
@@ -211,9 +211,9 @@ static void OnBrowse() {
   ShowFolder();
 }
 
-static void OnSuggested(HWND dialog) {
+static void OnSuggested() {
   CopyText(setup.groupName, DefaultGroupName);
-  SetDlgItemTextA(dialog, IDC_GROUP, setup.groupName);
+  SetControlText(IDC_GROUP, setup.groupName);
   FocusControl(IDC_GROUP);  // the field re-reads its text and disables Suggested on focus
 }
 
@@ -245,7 +245,7 @@ static INT_PTR OnCommand(HWND dialog, WPARAM wParam, LPARAM lParam) {
     case IDC_INSTALL: OnInstallCommand(lParam); break;
     case IDC_EXIT_OPEN: OnExitOrOpen(dialog); break;
     case IDC_BROWSE: OnBrowse(); break;
-    case IDC_SUGGESTED: OnSuggested(dialog); break;
+    case IDC_SUGGESTED: OnSuggested(); break;
     case IDC_UNINSTALL: RunUninstall(); break;
     default: break;
   }
@@ -257,7 +257,7 @@ static void ShowStepText(const char* action) {
   char status[64];
   CopyText(status, action);
   AppendText(status, setup.cursor->name);
-  SetDlgItemTextA(dialogWindow, IDC_HINT_PANEL, status);
+  SetControlText(IDC_HINT_PANEL, status);
   WriteLogLine(status, nullptr);
 }
 
