@@ -116,7 +116,7 @@ void OnFieldCommand(HWND dialog, WPARAM wParam, LPARAM lParam) {
 
 void UpdateSuggestedButton(WPARAM, HWND) {
   const bool isDefault = std::strcmp(setup.groupName, DefaultGroupName) == 0;
-  EnableWindow(GetDlgItem(dialogWindow, IDC_SUGGESTED), !isDefault);
+  EnableControl(IDC_SUGGESTED, !isDefault);
 }
 
 void FocusDialogControl(HWND control) {
