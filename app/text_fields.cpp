@@ -129,9 +129,8 @@ INT_PTR OnLabelClick(HWND dialog, WPARAM, LPARAM lParam) {
   if (!child || child == dialog) return TRUE;
   const int fieldId = GetDlgCtrlID(child) - LabelOffset;
   if (fieldId != IDC_GROUP && fieldId != IDC_FOLDER) return TRUE;
-  HWND field = GetDlgItem(dialog, fieldId);
   // A disabled label passes clicks to the dialog too; its disabled field must not take the focus.
-  if (field && IsWindowEnabled(field)) FocusDialogControl(field);
+  if (ControlIsEnabled(fieldId)) FocusControl(fieldId);
   return TRUE;
 }
 
