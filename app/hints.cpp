@@ -41,8 +41,7 @@ const char* DescribeControl(HWND described, RECT* screenRect) {
 __attribute__((noinline)) HWND HintPanel(HWND dialog) { return GetDlgItem(dialog, IDC_HINT_PANEL); }
 
 void EraseFrame(HWND dialog) {
-  InvalidateRect(dialog, &hint.controlFrame, TRUE);
-  InvalidateRect(dialog, &hint.panelFrame, TRUE);
+  for (const RECT& frame : hint.frames) InvalidateRect(dialog, &frame, TRUE);
   hint.hintTarget = nullptr;
   KillTimer(dialog, HintTimerId);
 }
@@ -86,13 +85,12 @@ void ShowHint(HWND target) {
 
   HWND parent = GetParent(target);
   HWND described = (parent && parent != dialog) ? parent : target;
-  RECT frames[2];  // the control's and the panel's, drawn alike
-  const char* text = DescribeControl(described, &frames[0]);
+  const char* text = DescribeControl(described, &hint.frames[ControlFrame]);
   SetControlText(IDC_HINT_PANEL, text);
-  GetWindowRect(HintPanel(dialog), &frames[1]);
+  GetWindowRect(HintPanel(dialog), &hint.frames[PanelFrame]);
 
   HDC context = GetDC(dialog);
-  for (RECT& frame : frames) {
+  for (RECT& frame : hint.frames) {
     MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&frame), 2);
     for (int line = 0; line < FrameLines; ++line) {
       InflateRect(&frame, 1, 1);
@@ -100,8 +98,6 @@ void ShowHint(HWND target) {
     }
   }
   ReleaseDC(dialog, context);
-  hint.controlFrame = frames[0];
-  hint.panelFrame = frames[1];
   hint.hintTarget = target;
   hint.lastHinted = target;
 
