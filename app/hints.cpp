@@ -19,9 +19,9 @@ constexpr int FrameLines = 3;
 constexpr int LabelOffset = 5;
 constexpr int FirstSurfaceId = IDC_STATUS;  // this id and above count as the dialog's surface
 
-HWND FocusedDescendant() {
+HWND FocusedDescendant(HWND dialog) {
   HWND focused = GetFocus();
-  return (focused && IsChild(dialogWindow, focused)) ? focused : nullptr;
+  return (focused && IsChild(dialog, focused)) ? focused : nullptr;
 }
 
 // Screen rectangle of the control a hint describes, united with its label for the two fields.
@@ -72,7 +72,7 @@ const char* HintTextFor(int controlId) {
 void ShowHint(HWND target) {
   HWND dialog = dialogWindow;
   HWND shown = hint.hintTarget;  // the control whose frame is drawn, if any
-  HWND focused = FocusedDescendant();
+  HWND focused = FocusedDescendant(dialog);
   if (target == HintTimerMarker) {
     target = (focused == shown) ? nullptr : focused;
   } else if (target && target == dialog) {
