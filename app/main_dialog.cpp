@@ -80,7 +80,7 @@ static uint16_t SetUpFooterFont(HWND dialog) {
 // The fields take the face of the icon-title font, which suits typed text better than the dialog
 // font, at the dialog font's height so that the layout keeps its proportions.
 static void SetUpFieldFont(HWND dialog, uint16_t dialogHeight) {
-  LOGFONTA iconTitle = {};
+  LOGFONTA iconTitle;  // only its face is read: filled by the call, or "System" when it fails
   if (!SystemParametersInfoA(SPI_GETICONTITLELOGFONT, sizeof iconTitle, &iconTitle, 0))
     CopyText(iconTitle.lfFaceName, "System");
   LOGFONTA description = {};
