@@ -80,11 +80,10 @@ static uint16_t SetUpFooterFont(HWND dialog) {
 // The fields take the face of the icon-title font, which suits typed text better than the dialog
 // font, at the dialog font's height so that the layout keeps its proportions.
 static void SetUpFieldFont(HWND dialog, uint16_t dialogHeight) {
-  LOGFONTA iconTitle;  // only its face is read: filled by the call, or "System" when it fails
-  if (!SystemParametersInfoA(SPI_GETICONTITLELOGFONT, sizeof iconTitle, &iconTitle, 0))
-    CopyText(iconTitle.lfFaceName, "System");
+  LOGFONTA iconTitle;
+  bool known = SystemParametersInfoA(SPI_GETICONTITLELOGFONT, sizeof iconTitle, &iconTitle, 0);
   LOGFONTA description = {};
-  CopyText(description.lfFaceName, iconTitle.lfFaceName);
+  CopyText(description.lfFaceName, known ? iconTitle.lfFaceName : "System");
   description.lfHeight = dialogHeight;
   description.lfWeight = FW_NORMAL;
   description.lfCharSet = DEFAULT_CHARSET;
