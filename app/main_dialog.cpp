@@ -35,7 +35,7 @@ constexpr BYTE ClipNoFontAssociation = 0x40;
 
 // The input controls are enabled and disabled as one set; Suggested with them, but only while the
 // group differs from its default (UpdateSuggestedButton).
-static const int InputControls[] = {IDC_GROUP, IDC_FOLDER, IDC_GROUP_LABEL, IDC_FOLDER_LABEL, IDC_BROWSE};
+static const uint16_t InputControls[] = {IDC_GROUP, IDC_FOLDER, IDC_GROUP_LABEL, IDC_FOLDER_LABEL, IDC_BROWSE};
 
 struct DialogResources {
   HFONT fieldFont;   // the icon-title face at the dialog font's height, for fields 999 and 1000
