@@ -133,7 +133,6 @@ static INT_PTR InitialiseDialog(HWND dialog) {
   dialogWindow = dialog;
   shownOpenAvailable = -1;
   SetDialogWindow(dialog);
-  SetMeterWindow(GetDlgItem(dialog, IDC_METER));
   uint16_t dialogHeight = SetUpFooterFont(dialog);
   SetUpFieldFont(dialog, dialogHeight);
   SetUpIcon(dialog);
