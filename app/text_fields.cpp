@@ -18,9 +18,9 @@ constexpr uint8_t KindCombo = 1;
 constexpr int LabelOffset = 5;
 
 const FieldDescriptor fieldTable[] = {
-    {IDC_GROUP, GroupLimit, KindCombo, setup.groupName, UpdateSuggestedButton,
+    {IDC_GROUP, GroupLimit, KindCombo, setup.groupName,
      "Accept the suggested default or choose another Windows Start Group name"},
-    {IDC_FOLDER, FolderLimit, KindEdit, setup.folder, nullptr,
+    {IDC_FOLDER, FolderLimit, KindEdit, setup.folder,
      "Accept the default or choose an alternative local machine folder"},
 };
 
@@ -111,10 +111,10 @@ void OnFieldCommand(HWND dialog, WPARAM wParam, LPARAM lParam) {
       break;
   }
   GetWindowTextA(control, field->buffer, field->maximumLength + 1);
-  if (field->changeHandler) field->changeHandler(wParam, control);
+  if (field->controlId == IDC_GROUP) UpdateSuggestedButton();  // Suggested follows the group's text
 }
 
-void UpdateSuggestedButton(WPARAM, HWND) {
+void UpdateSuggestedButton() {
   const bool isDefault = std::strcmp(setup.groupName, DefaultGroupName) == 0;
   EnableControl(IDC_SUGGESTED, !isDefault);
 }
