@@ -40,7 +40,6 @@ static const uint16_t InputControls[] = {IDC_GROUP, IDC_FOLDER, IDC_GROUP_LABEL,
 struct DialogResources {
   HFONT fieldFont;   // the icon-title face at the dialog font's height, for fields 999 and 1000
   HFONT footerFont;  // the dialog font without font association, for the notice
-  HICON icon;
 };
 static DialogResources resources;
 static DWORD completedAt;       // GetTickCount when the installation of this run completed
@@ -106,8 +105,8 @@ static void SetUpFieldFont(HWND dialog, uint16_t dialogHeight) {
 }
 
 static void SetUpIcon(HWND dialog) {
-  resources.icon = LoadIconA(programInstance, MAKEINTRESOURCEA(IDI_PROGRAM));
-  SendMessageA(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(resources.icon));
+  HICON icon = LoadIconA(programInstance, MAKEINTRESOURCEA(IDI_PROGRAM));
+  SendMessageA(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
 }
 
 // An installation, complete or begun, beside the running program makes its directory the folder,
@@ -336,9 +335,4 @@ void ReleaseDialogFonts() {
   DeleteObject(resources.footerFont);
   resources.fieldFont = nullptr;
   resources.footerFont = nullptr;
-}
-
-void ReleaseDialogIcon() {
-  DestroyIcon(resources.icon);
-  resources.icon = nullptr;
 }
