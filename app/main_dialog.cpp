@@ -172,8 +172,7 @@ void UpdateControlState() {
   bool inputs = install && !setup.partiallyInstalled;
   EnableControl(IDC_INSTALL, install);
   for (int id : InputControls) EnableControl(id, inputs);
-  if (inputs) UpdateSuggestedButton();
-  else EnableControl(IDC_SUGGESTED, false);
+  UpdateSuggestedButton(inputs);
   EnableControl(IDC_UNINSTALL, setup.partiallyInstalled && !setup.installing);
   const char* status = StatusText();
   SetControlText(IDC_STATUS, status);

@@ -114,9 +114,8 @@ void OnFieldCommand(HWND dialog, WPARAM wParam, LPARAM lParam) {
   if (field->controlId == IDC_GROUP) UpdateSuggestedButton();  // Suggested follows the group's text
 }
 
-void UpdateSuggestedButton() {
-  const bool isDefault = std::strcmp(setup.groupName, DefaultGroupName) == 0;
-  EnableControl(IDC_SUGGESTED, !isDefault);
+void UpdateSuggestedButton(bool inputsEnabled) {
+  EnableControl(IDC_SUGGESTED, inputsEnabled && std::strcmp(setup.groupName, DefaultGroupName) != 0);
 }
 
 void FocusDialogControl(HWND control) {

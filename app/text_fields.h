@@ -15,7 +15,8 @@ const FieldDescriptor* FieldFor(int controlId);  // null for any other control
 
 void SetUpFields(HWND dialog);
 void OnFieldCommand(HWND dialog, WPARAM wParam, LPARAM lParam);
-void UpdateSuggestedButton();
+// Suggested is enabled with the other inputs, and then only while the group differs from its default.
+void UpdateSuggestedButton(bool inputsEnabled = true);
 // Gives a control of the dialog the focus the way the dialog manager does (WM_NEXTDLGCTL).
 void FocusDialogControl(HWND control);
 INT_PTR OnLabelClick(HWND dialog, WPARAM wParam, LPARAM lParam);
