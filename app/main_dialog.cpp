@@ -96,7 +96,7 @@ static void SetUpFieldFont(HWND dialog, uint16_t dialogHeight) {
   SetControlFont(dialog, IDC_GROUP, resources.fieldFont);
   if (fieldHeight > dialogHeight) {
     HWND folder = GetDlgItem(dialog, IDC_FOLDER);
-    RECT bounds = {};
+    RECT bounds;  // when GetWindowRect fails, there is no window for SetWindowPos to move either
     GetWindowRect(folder, &bounds);
     SetWindowPos(folder, nullptr, 0, 0, bounds.right - bounds.left, EditHeightFor(fieldHeight, systemHeight),
                  SWP_NOMOVE | SWP_NOZORDER);
