@@ -19,9 +19,9 @@ constexpr int FrameLines = 3;
 constexpr int LabelOffset = 5;
 constexpr int FirstSurfaceId = IDC_STATUS;  // this id and above count as the dialog's surface
 
-HWND FocusedDescendant() {
+HWND FocusedDescendant(HWND dialog) {
   HWND focused = GetFocus();
-  return (focused && IsChild(dialogWindow, focused)) ? focused : nullptr;
+  return (focused && IsChild(dialog, focused)) ? focused : nullptr;
 }
 
 // Screen rectangle of the control a hint describes, united with its label for the two fields.
@@ -41,8 +41,7 @@ const char* DescribeControl(HWND described, RECT* screenRect) {
 __attribute__((noinline)) HWND HintPanel(HWND dialog) { return GetDlgItem(dialog, IDC_HINT_PANEL); }
 
 void EraseFrame(HWND dialog) {
-  InvalidateRect(dialog, &hint.controlFrame, TRUE);
-  InvalidateRect(dialog, &hint.panelFrame, TRUE);
+  for (const RECT& frame : hint.frames) InvalidateRect(dialog, &frame, TRUE);
   hint.hintTarget = nullptr;
   KillTimer(dialog, HintTimerId);
 }
@@ -73,7 +72,7 @@ const char* HintTextFor(int controlId) {
 void ShowHint(HWND target) {
   HWND dialog = dialogWindow;
   HWND shown = hint.hintTarget;  // the control whose frame is drawn, if any
-  HWND focused = FocusedDescendant();
+  HWND focused = FocusedDescendant(dialog);
   if (target == HintTimerMarker) {
     target = (focused == shown) ? nullptr : focused;
   } else if (target && target == dialog) {
@@ -86,22 +85,23 @@ void ShowHint(HWND target) {
 
   HWND parent = GetParent(target);
   HWND described = (parent && parent != dialog) ? parent : target;
-  RECT frames[2];  // the control's and the panel's, drawn alike
-  const char* text = DescribeControl(described, &frames[0]);
-  SetDlgItemTextA(dialog, IDC_HINT_PANEL, text);
-  GetWindowRect(HintPanel(dialog), &frames[1]);
+  const char* text = DescribeControl(described, &hint.frames[ControlFrame]);
+  SetControlText(IDC_HINT_PANEL, text);
+  GetWindowRect(HintPanel(dialog), &hint.frames[PanelFrame]);
 
   HDC context = GetDC(dialog);
-  for (RECT& frame : frames) {
+  for (RECT& frame : hint.frames) {
     MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&frame), 2);
     for (int line = 0; line < FrameLines; ++line) {
-      InflateRect(&frame, 1, 1);
+      // Grown a pixel on every side by hand: InflateRect would be one more import.
+      --frame.left;
+      --frame.top;
+      ++frame.right;
+      ++frame.bottom;
       FrameRect(context, &frame, colours.frameBrush);
     }
   }
   ReleaseDC(dialog, context);
-  hint.controlFrame = frames[0];
-  hint.panelFrame = frames[1];
   hint.hintTarget = target;
   hint.lastHinted = target;
 

@@ -8,12 +8,12 @@ constexpr UINT RedrawFrameMessage = WM_USER + 257;  // 1281, posted on every WM_
 constexpr UINT_PTR HintTimerId = 3;
 #define HintTimerMarker (reinterpret_cast<HWND>(-1))
 
+enum HintFrame { ControlFrame, PanelFrame };  // the control's frame and the hint panel's
 struct HintState {
   HWND hintTarget;
   HWND lastHinted;
   HWND trackedFocus;
-  RECT controlFrame;
-  RECT panelFrame;
+  RECT frames[2];  // drawn and erased alike
 };
 extern HintState hint;
 

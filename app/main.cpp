@@ -34,7 +34,6 @@ static void ShutDown() {
   ReleaseDialogFonts();
   TearDownDragDrop();
   FreeColourScheme();
-  ReleaseDialogIcon();
 }
 
 static UINT RunFirstInstance(bool silent, bool understood) {

@@ -35,12 +35,11 @@ constexpr BYTE ClipNoFontAssociation = 0x40;
 
 // The input controls are enabled and disabled as one set; Suggested with them, but only while the
 // group differs from its default (UpdateSuggestedButton).
-static const int InputControls[] = {IDC_GROUP, IDC_FOLDER, IDC_GROUP_LABEL, IDC_FOLDER_LABEL, IDC_BROWSE};
+static const uint16_t InputControls[] = {IDC_GROUP, IDC_FOLDER, IDC_GROUP_LABEL, IDC_FOLDER_LABEL, IDC_BROWSE};
 
 struct DialogResources {
   HFONT fieldFont;   // the icon-title face at the dialog font's height, for fields 999 and 1000
   HFONT footerFont;  // the dialog font without font association, for the notice
-  HICON icon;
 };
 static DialogResources resources;
 static DWORD completedAt;       // GetTickCount when the installation of this run completed
@@ -80,11 +79,10 @@ static uint16_t SetUpFooterFont(HWND dialog) {
 // The fields take the face of the icon-title font, which suits typed text better than the dialog
 // font, at the dialog font's height so that the layout keeps its proportions.
 static void SetUpFieldFont(HWND dialog, uint16_t dialogHeight) {
-  LOGFONTA iconTitle = {};
-  if (!SystemParametersInfoA(SPI_GETICONTITLELOGFONT, sizeof iconTitle, &iconTitle, 0))
-    CopyText(iconTitle.lfFaceName, "System");
+  LOGFONTA iconTitle;
+  bool known = SystemParametersInfoA(SPI_GETICONTITLELOGFONT, sizeof iconTitle, &iconTitle, 0);
   LOGFONTA description = {};
-  CopyText(description.lfFaceName, iconTitle.lfFaceName);
+  CopyText(description.lfFaceName, known ? iconTitle.lfFaceName : "System");
   description.lfHeight = dialogHeight;
   description.lfWeight = FW_NORMAL;
   description.lfCharSet = DEFAULT_CHARSET;
@@ -98,7 +96,7 @@ static void SetUpFieldFont(HWND dialog, uint16_t dialogHeight) {
   SetControlFont(dialog, IDC_GROUP, resources.fieldFont);
   if (fieldHeight > dialogHeight) {
     HWND folder = GetDlgItem(dialog, IDC_FOLDER);
-    RECT bounds = {};
+    RECT bounds;  // when GetWindowRect fails, there is no window for SetWindowPos to move either
     GetWindowRect(folder, &bounds);
     SetWindowPos(folder, nullptr, 0, 0, bounds.right - bounds.left, EditHeightFor(fieldHeight, systemHeight),
                  SWP_NOMOVE | SWP_NOZORDER);
@@ -107,8 +105,8 @@ static void SetUpFieldFont(HWND dialog, uint16_t dialogHeight) {
 }
 
 static void SetUpIcon(HWND dialog) {
-  resources.icon = LoadIconA(programInstance, MAKEINTRESOURCEA(IDI_PROGRAM));
-  SendMessageA(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(resources.icon));
+  HICON icon = LoadIconA(programInstance, MAKEINTRESOURCEA(IDI_PROGRAM));
+  SendMessageA(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
 }
 
 // An installation, complete or begun, beside the running program makes its directory the folder,
@@ -119,7 +117,7 @@ static void ApplyOwnDirectoryRule() {
   AppendTextPart(setup.folder, sizeof setup.folder, setup.ownPath, setup.ownDirLength);
 }
 
-static void ShowFolder() { SetDlgItemTextA(dialogWindow, IDC_FOLDER, setup.folder); }
+static void ShowFolder() { SetControlText(IDC_FOLDER, setup.folder); }
 
 void ReadStartState() {
   ReadGroupAndFolder();
@@ -134,7 +132,6 @@ static INT_PTR InitialiseDialog(HWND dialog) {
   dialogWindow = dialog;
   shownOpenAvailable = -1;
   SetDialogWindow(dialog);
-  SetMeterWindow(GetDlgItem(dialog, IDC_METER));
   uint16_t dialogHeight = SetUpFooterFont(dialog);
   SetUpFieldFont(dialog, dialogHeight);
   SetUpIcon(dialog);
@@ -142,9 +139,9 @@ static INT_PTR InitialiseDialog(HWND dialog) {
   ReadStartState();
   ShowFolder();
   SetUpFields(dialog);
-  SetDlgItemTextA(dialog, IDC_GROUP, setup.groupName);
+  SetControlText(IDC_GROUP, setup.groupName);
   SetWindowTextA(dialog, SetupTitle);
-  SetDlgItemTextA(dialog, IDC_NOTICE, PublisherNotice);
+  SetControlText(IDC_NOTICE, PublisherNotice);
   InitProgramGroups(GetDlgItem(dialog, IDC_GROUP));
   UpdateControlState();
   SetSetupChangeHandler(OnSetupChange);
@@ -156,7 +153,7 @@ static INT_PTR InitialiseDialog(HWND dialog) {
 static void ShowExitOrOpen() {
   if (shownOpenAvailable == setup.openAvailable) return;
   shownOpenAvailable = setup.openAvailable;
-  SetDlgItemTextA(dialogWindow, IDC_EXIT_OPEN, ExitOpenCaptions[shownOpenAvailable]);
+  SetControlText(IDC_EXIT_OPEN, ExitOpenCaptions[shownOpenAvailable]);
 }
 
 static const char* StatusText() {
@@ -175,11 +172,10 @@ void UpdateControlState() {
   bool inputs = install && !setup.partiallyInstalled;
   EnableControl(IDC_INSTALL, install);
   for (int id : InputControls) EnableControl(id, inputs);
-  if (inputs) UpdateSuggestedButton();
-  else EnableControl(IDC_SUGGESTED, false);
+  UpdateSuggestedButton(inputs);
   EnableControl(IDC_UNINSTALL, setup.partiallyInstalled && !setup.installing);
   const char* status = StatusText();
-  SetDlgItemTextA(dialogWindow, IDC_STATUS, status);
+  SetControlText(IDC_STATUS, status);
   WriteLogLine(status, nullptr);
   ShowExitOrOpen();
   // Right after an installation the caller gives the focus to "&Open" instead.
@@ -211,9 +207,9 @@ static void OnBrowse() {
   ShowFolder();
 }
 
-static void OnSuggested(HWND dialog) {
+static void OnSuggested() {
   CopyText(setup.groupName, DefaultGroupName);
-  SetDlgItemTextA(dialog, IDC_GROUP, setup.groupName);
+  SetControlText(IDC_GROUP, setup.groupName);
   FocusControl(IDC_GROUP);  // the field re-reads its text and disables Suggested on focus
 }
 
@@ -245,7 +241,7 @@ static INT_PTR OnCommand(HWND dialog, WPARAM wParam, LPARAM lParam) {
     case IDC_INSTALL: OnInstallCommand(lParam); break;
     case IDC_EXIT_OPEN: OnExitOrOpen(dialog); break;
     case IDC_BROWSE: OnBrowse(); break;
-    case IDC_SUGGESTED: OnSuggested(dialog); break;
+    case IDC_SUGGESTED: OnSuggested(); break;
     case IDC_UNINSTALL: RunUninstall(); break;
     default: break;
   }
@@ -257,7 +253,7 @@ static void ShowStepText(const char* action) {
   char status[64];
   CopyText(status, action);
   AppendText(status, setup.cursor->name);
-  SetDlgItemTextA(dialogWindow, IDC_HINT_PANEL, status);
+  SetControlText(IDC_HINT_PANEL, status);
   WriteLogLine(status, nullptr);
 }
 
@@ -338,9 +334,4 @@ void ReleaseDialogFonts() {
   DeleteObject(resources.footerFont);
   resources.fieldFont = nullptr;
   resources.footerFont = nullptr;
-}
-
-void ReleaseDialogIcon() {
-  DestroyIcon(resources.icon);
-  resources.icon = nullptr;
 }

@@ -13,10 +13,9 @@ void OnSetupChange(SetupChange change);
 // Group, folder and installation state as a run starts: the settings, the command line over
 // them, and an installation beside the program over both.
 void ReadStartState();
-// Shut-down releases these in two halves so that the drag-and-drop tear-down and the colour
-// scheme can be released between the fonts and the icon.
+// The fonts the dialog created. The icon is not released: LoadIconA's icons are shared, and
+// DestroyIcon must not be called on a shared icon.
 void ReleaseDialogFonts();
-void ReleaseDialogIcon();
 
 // The height of an edit field for a font of fieldHeight pixels, given the system font's height.
 uint16_t EditHeightFor(uint16_t fieldHeight, uint16_t systemHeight);

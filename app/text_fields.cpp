@@ -18,9 +18,9 @@ constexpr uint8_t KindCombo = 1;
 constexpr int LabelOffset = 5;
 
 const FieldDescriptor fieldTable[] = {
-    {IDC_GROUP, GroupLimit, KindCombo, setup.groupName, UpdateSuggestedButton,
+    {IDC_GROUP, GroupLimit, KindCombo, setup.groupName,
      "Accept the suggested default or choose another Windows Start Group name"},
-    {IDC_FOLDER, FolderLimit, KindEdit, setup.folder, nullptr,
+    {IDC_FOLDER, FolderLimit, KindEdit, setup.folder,
      "Accept the default or choose an alternative local machine folder"},
 };
 
@@ -111,12 +111,11 @@ void OnFieldCommand(HWND dialog, WPARAM wParam, LPARAM lParam) {
       break;
   }
   GetWindowTextA(control, field->buffer, field->maximumLength + 1);
-  if (field->changeHandler) field->changeHandler(wParam, control);
+  if (field->controlId == IDC_GROUP) UpdateSuggestedButton();  // Suggested follows the group's text
 }
 
-void UpdateSuggestedButton(WPARAM, HWND) {
-  const bool isDefault = std::strcmp(setup.groupName, DefaultGroupName) == 0;
-  EnableWindow(GetDlgItem(dialogWindow, IDC_SUGGESTED), !isDefault);
+void UpdateSuggestedButton(bool inputsEnabled) {
+  EnableControl(IDC_SUGGESTED, inputsEnabled && std::strcmp(setup.groupName, DefaultGroupName) != 0);
 }
 
 void FocusDialogControl(HWND control) {
@@ -129,9 +128,8 @@ INT_PTR OnLabelClick(HWND dialog, WPARAM, LPARAM lParam) {
   if (!child || child == dialog) return TRUE;
   const int fieldId = GetDlgCtrlID(child) - LabelOffset;
   if (fieldId != IDC_GROUP && fieldId != IDC_FOLDER) return TRUE;
-  HWND field = GetDlgItem(dialog, fieldId);
   // A disabled label passes clicks to the dialog too; its disabled field must not take the focus.
-  if (field && IsWindowEnabled(field)) FocusDialogControl(field);
+  if (ControlIsEnabled(fieldId)) FocusControl(fieldId);
   return TRUE;
 }
 

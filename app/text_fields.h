@@ -9,14 +9,14 @@ struct FieldDescriptor {
   uint16_t maximumLength;
   uint8_t kind;  // 1: combo box with a child edit box; 0: plain edit box
   char* buffer;
-  void (*changeHandler)(WPARAM, HWND);
   const char* hint;
 };
 const FieldDescriptor* FieldFor(int controlId);  // null for any other control
 
 void SetUpFields(HWND dialog);
 void OnFieldCommand(HWND dialog, WPARAM wParam, LPARAM lParam);
-void UpdateSuggestedButton(WPARAM = 0, HWND = nullptr);
+// Suggested is enabled with the other inputs, and then only while the group differs from its default.
+void UpdateSuggestedButton(bool inputsEnabled = true);
 // Gives a control of the dialog the focus the way the dialog manager does (WM_NEXTDLGCTL).
 void FocusDialogControl(HWND control);
 INT_PTR OnLabelClick(HWND dialog, WPARAM wParam, LPARAM lParam);

@@ -43,6 +43,7 @@ inline INT_PTR CALLBACK Procedure(HWND dialog, UINT message, WPARAM wParam, LPAR
   switch (message) {
     case WM_INITDIALOG:
       dialogWindow = dialog;
+      SetDialogWindow(dialog);  // as the real initialisation does: control texts go through it
       AddControls(dialog);
       BuildColourScheme();
       SetUpFields(dialog);
@@ -118,6 +119,7 @@ inline void Close(HWND dialog) {
   FreeColourScheme();
   Pump();
   dialogWindow = nullptr;
+  SetDialogWindow(nullptr);
 }
 
 inline HWND Item(int id) { return GetDlgItem(dialogWindow, id); }

@@ -48,10 +48,10 @@ TEST_F(HintsTest, ShowHintFramesControlAndPanelAndKeepsTextAfterErase) {
   EXPECT_EQ(hint.lastHinted, browse);
   RECT expected = ClientRectOf(browse);
   InflateRect(&expected, 3, 3);
-  EXPECT_TRUE(EqualRect(&hint.controlFrame, &expected));
+  EXPECT_TRUE(EqualRect(&hint.frames[ControlFrame], &expected));
   RECT panel = ClientRectOf(Item(IDC_HINT_PANEL));
   InflateRect(&panel, 3, 3);
-  EXPECT_TRUE(EqualRect(&hint.panelFrame, &panel));
+  EXPECT_TRUE(EqualRect(&hint.frames[PanelFrame], &panel));
 
   // The frame is drawn in the frame brush's colour, just outside the control.
   LOGBRUSH frame{};
@@ -74,7 +74,7 @@ TEST_F(HintsTest, GroupFieldHintFramesEditBoxWithLabel) {
   RECT combo = ClientRectOf(Item(IDC_GROUP)), label = ClientRectOf(Item(IDC_GROUP_LABEL)), united;
   UnionRect(&united, &combo, &label);
   InflateRect(&united, 3, 3);
-  EXPECT_TRUE(EqualRect(&hint.controlFrame, &united));
+  EXPECT_TRUE(EqualRect(&hint.frames[ControlFrame], &united));
 }
 
 TEST_F(HintsTest, TimerMovesHoverHintToFocusThenErases) {
@@ -104,12 +104,12 @@ TEST_F(HintsTest, DialogMarkerMovesOnlyAVisibleHint) {
 
 TEST_F(HintsTest, RedrawMessageKeepsTargetAndFrame) {
   ShowHint(Item(IDC_BROWSE));
-  RECT frame = hint.controlFrame;
+  RECT frame = hint.frames[ControlFrame];
   InvalidateRect(dialog, nullptr, TRUE);
   UpdateWindow(dialog);  // paints, which posts the redraw request
   Pump();
   EXPECT_EQ(hint.hintTarget, Item(IDC_BROWSE));
-  EXPECT_TRUE(EqualRect(&hint.controlFrame, &frame));
+  EXPECT_TRUE(EqualRect(&hint.frames[ControlFrame], &frame));
   LOGBRUSH brush{};
   GetObjectA(colours.frameBrush, sizeof brush, &brush);
   HDC context = GetDC(dialog);
