@@ -10,8 +10,6 @@
 #include "app/text_fields.h"
 #include "resources/resource_ids.h"
 
-#include <cstring>
-
 DragState drag;
 
 namespace {
@@ -240,14 +238,9 @@ bool TakeDroppedText(const STGMEDIUM& medium) {
   if (medium.tymed != TYMED_HGLOBAL) return false;
   const char* block = static_cast<const char*>(GlobalLock(medium.hGlobal));
   if (!block) return false;
-  // A block from another program need not hold a NUL: never read past its size. The cut then
-  // works in place.
-  SIZE_T size = GlobalSize(medium.hGlobal);
-  if (size > DropBufferSize - 1) size = DropBufferSize - 1;
-  std::memcpy(drag.dropBuffer, block, size);
-  drag.dropBuffer[size] = '\0';
+  // A block from another program need not hold a NUL: never read past its size.
   const FieldDescriptor* field = FieldFor(drag.dropTargetId);
-  CutDropText(drag.dropBuffer, drag.dropBuffer, field ? field->maximumLength : 0, StepCharacter);
+  CutDropText(drag.dropBuffer, block, GlobalSize(medium.hGlobal), field ? field->maximumLength : 0, StepCharacter);
   SetWindowTextA(drag.dropTarget, drag.dropBuffer);
   FocusDialogControl(drag.dropTarget);
   GlobalUnlock(medium.hGlobal);
