@@ -241,8 +241,9 @@ bool TakeDroppedText(const STGMEDIUM& medium) {
   // A block from another program need not hold a NUL: never read past its size.
   const FieldDescriptor* field = FieldFor(drag.dropTargetId);
   CutDropText(drag.dropBuffer, block, GlobalSize(medium.hGlobal), field ? field->maximumLength : 0, StepCharacter);
-  SetWindowTextA(drag.dropTarget, drag.dropBuffer);
-  FocusDialogControl(drag.dropTarget);
+  HWND target = drag.dropTarget;
+  SetWindowTextA(target, drag.dropBuffer);
+  FocusDialogControl(target);
   GlobalUnlock(medium.hGlobal);
   return true;
 }
