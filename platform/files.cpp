@@ -1,6 +1,6 @@
 // Files, directories and file-name services of KERNEL32 for the installation engine and removal:
-// opening, creating, reading, writing, renaming, the OF_PARSE qualifier, the OEM/ANSI conversions
-// and the double-byte aware character step.
+// opening, creating, reading, writing, renaming, the OF_PARSE qualifier, the conversion of its OEM
+// result to ANSI and the double-byte aware character step.
 #include "platform/platform.h"
 #include <cstring>
 
@@ -134,20 +134,13 @@ bool ParseFileName(const char* name, char* oemResult, unsigned size) {
   return CopyText(oemResult, size, parsed.szPathName);
 }
 
-// The conversions take a character count, not a terminated text: convert only up to the
+// The conversion takes a character count, not a terminated text: convert only up to the
 // terminator (or what fits) and terminate the result here.
 void ConvertOemToAnsi(const char* oem, char* ansi, unsigned size) {
   if (size == 0) return;
   DWORD length = static_cast<DWORD>(strnlen(oem, size - 1));
   if (length != 0 && !OemToCharBuffA(oem, ansi, length)) length = 0;
   ansi[length] = '\0';
-}
-
-void ConvertAnsiToOem(const char* ansi, char* oem, unsigned size) {
-  if (size == 0) return;
-  DWORD length = static_cast<DWORD>(strnlen(ansi, size - 1));
-  if (length != 0 && !CharToOemBuffA(ansi, oem, length)) length = 0;
-  oem[length] = '\0';
 }
 
 const char* NextCharacter(const char* text) { return CharNextA(text); }

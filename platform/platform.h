@@ -40,7 +40,6 @@ bool RemoveEmptyDirectory(const char* path);
 // (OpenFile with OF_PARSE); the result is in the OEM character set.
 bool ParseFileName(const char* name, char* oemResult, unsigned size);
 void ConvertOemToAnsi(const char* oem, char* ansi, unsigned size);
-void ConvertAnsiToOem(const char* ansi, char* oem, unsigned size);
 const char* NextCharacter(const char* text);  // CharNextA: steps over a double-byte character
 void UpperCaseText(char* text);               // CharUpperA
 uint32_t TempFolderPath(char* buffer, uint32_t size);  // GetTempPathA's result
