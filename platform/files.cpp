@@ -2,6 +2,7 @@
 // opening, creating, reading, writing, renaming, the OF_PARSE qualifier, the conversion of its OEM
 // result to ANSI and the double-byte aware character step.
 #include "platform/platform.h"
+#include "platform/shell.h"
 #include <cstring>
 
 static FileHandle HandleOf(HANDLE handle) {
@@ -49,11 +50,14 @@ bool FileIsPresent(const char* path) {
   return true;
 }
 
-// The attributes are read without opening the file, so a file that another program holds without
-// any sharing still shows as present.
+// The folder's entry is read without opening the file, so a file that another program holds
+// without any sharing still shows as present.
 bool FileIsListed(const char* path) {
-  DWORD attributes = GetFileAttributesA(path);
-  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+  WIN32_FIND_DATAA entry;
+  HANDLE search = FindFirstEntry(path, &entry);
+  bool listed = search != INVALID_HANDLE_VALUE && !(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+  CloseEntrySearch(search);
+  return listed;
 }
 
 bool IsSameFile(const char* first, const char* second) {
@@ -112,11 +116,6 @@ bool ReplaceWithFile(const char* from, const char* to) {
   if (GetLastError() != ERROR_CALL_NOT_IMPLEMENTED) return false;
   DeleteFileA(to);
   return MoveFileA(from, to) != FALSE;
-}
-
-bool FolderIsPresent(const char* path) {
-  DWORD attributes = GetFileAttributesA(path);
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 bool MakeDirectory(const char* path) { return CreateDirectoryA(path, nullptr) != FALSE; }

@@ -33,7 +33,6 @@ bool ReplaceWithFile(const char* from, const char* to);
 // Appends text to the file, which it creates when missing; opened and closed for each call, so
 // that the file is whole whenever the program stops.
 void AppendToFile(const char* path, const char* text);
-bool FolderIsPresent(const char* path);
 bool MakeDirectory(const char* path);
 bool RemoveEmptyDirectory(const char* path);
 // Qualifies a name against the current drive and directory without touching the disk
