@@ -150,8 +150,6 @@ uint32_t TempFolderPath(char* buffer, uint32_t size) { return GetTempPathA(size,
 
 bool SetCurrentFolder(const char* path) { return SetCurrentDirectoryA(path) != FALSE; }
 
-uint16_t LocalMilliseconds() {
-  SYSTEMTIME now;
-  GetLocalTime(&now);
-  return now.wMilliseconds;
-}
+// A name varied by the time needs only some clock's milliseconds: the tick count serves as well
+// as the local time, and its function is imported already.
+uint16_t TickMilliseconds() { return static_cast<uint16_t>(GetTickCount() % 1000); }

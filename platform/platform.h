@@ -43,7 +43,7 @@ const char* NextCharacter(const char* text);  // CharNextA: steps over a double-
 void UpperCaseText(char* text);               // CharUpperA
 uint32_t TempFolderPath(char* buffer, uint32_t size);  // GetTempPathA's result
 bool SetCurrentFolder(const char* path);
-uint16_t LocalMilliseconds();
+uint16_t TickMilliseconds();  // the tick count's milliseconds, 0 to 999
 
 // The LZ reader (lz32): expands SZDD files and passes any other file through.
 using LzHandle = int;
