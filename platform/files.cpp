@@ -86,7 +86,8 @@ long WriteBlock(FileHandle file, const void* buffer, uint32_t count) {
   return static_cast<long>(done);
 }
 
-uint32_t SeekToEnd(FileHandle file) {
+// Not inlined: link-time optimisation would otherwise copy it into both of its callers.
+__attribute__((noinline)) uint32_t SeekToEnd(FileHandle file) {
   DWORD end = SetFilePointer(Win32HandleOf(file), 0, nullptr, FILE_END);
   return end == INVALID_SET_FILE_POINTER ? 0 : end;
 }
