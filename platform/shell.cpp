@@ -8,18 +8,19 @@
 
 static IMalloc* shellAllocator;
 
-bool AcquireShellAllocator() {
+IMalloc* AcquireShellAllocator() {
   if (!shellAllocator && FAILED(SHGetMalloc(&shellAllocator))) shellAllocator = nullptr;
-  return shellAllocator != nullptr;
+  return shellAllocator;
 }
 
 uint16_t SpecialFolderPath(int csidl, char* buffer) {
   buffer[0] = '\0';
-  if (!AcquireShellAllocator()) return 0;
+  IMalloc* allocator = AcquireShellAllocator();
+  if (!allocator) return 0;
   LPITEMIDLIST list = nullptr;
   if (FAILED(SHGetSpecialFolderLocation(nullptr, csidl, &list)) || !list) return 0;
   if (!SHGetPathFromIDListA(list, buffer)) buffer[0] = '\0';
-  shellAllocator->Free(list);
+  allocator->Free(list);
   return static_cast<uint16_t>(strnlen(buffer, MAX_PATH));
 }
 
