@@ -104,7 +104,8 @@ void CloseFile(FileHandle file) {
   if (file != NoFile) CloseHandle(Win32HandleOf(file));
 }
 
-bool DeletePath(const char* path) { return DeleteFileA(path) != FALSE; }
+// Not inlined: link-time optimisation would otherwise copy it into each of its callers.
+__attribute__((noinline)) bool DeletePath(const char* path) { return DeleteFileA(path) != FALSE; }
 
 bool RenamePath(const char* from, const char* to) { return MoveFileA(from, to) != FALSE; }
 
@@ -115,7 +116,7 @@ bool RenameWithinVolume(const char* from, const char* to) { return MoveFileExA(f
 bool ReplaceWithFile(const char* from, const char* to) {
   if (MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING)) return true;
   if (GetLastError() != ERROR_CALL_NOT_IMPLEMENTED) return false;
-  DeleteFileA(to);
+  DeletePath(to);
   return MoveFileA(from, to) != FALSE;
 }
 
