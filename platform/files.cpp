@@ -144,7 +144,8 @@ void ConvertOemToAnsi(const char* oem, char* ansi, unsigned size) {
   ansi[length] = '\0';
 }
 
-const char* NextCharacter(const char* text) { return CharNextA(text); }
+// Not inlined: link-time optimisation would otherwise copy it into each of its callers.
+__attribute__((noinline)) const char* NextCharacter(const char* text) { return CharNextA(text); }
 
 void UpperCaseText(char* text) { CharUpperA(text); }
 
