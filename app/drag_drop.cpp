@@ -231,8 +231,6 @@ struct DropTargetOperations {
   HRESULT(STDMETHODCALLTYPE* drop)(CountedObject*, IDataObject*, DWORD, POINTL, DWORD*);
 };
 
-const char* StepCharacter(const char* text) { return CharNextA(text); }
-
 // Sets the first line of the dropped text, cut to the field's limit; false when none was taken.
 bool TakeDroppedText(const STGMEDIUM& medium) {
   if (medium.tymed != TYMED_HGLOBAL) return false;
@@ -240,7 +238,7 @@ bool TakeDroppedText(const STGMEDIUM& medium) {
   if (!block) return false;
   // A block from another program need not hold a NUL: never read past its size.
   const FieldDescriptor* field = FieldFor(drag.dropTargetId);
-  CutDropText(drag.dropBuffer, block, GlobalSize(medium.hGlobal), field ? field->maximumLength : 0, StepCharacter);
+  CutDropText(drag.dropBuffer, block, GlobalSize(medium.hGlobal), field ? field->maximumLength : 0, NextCharacter);
   HWND target = drag.dropTarget;
   SetWindowTextA(target, drag.dropBuffer);
   FocusDialogControl(target);
