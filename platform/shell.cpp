@@ -127,7 +127,10 @@ __attribute__((noinline)) bool WidenText(const char* text, wchar_t* wide, unsign
   return MultiByteToWideChar(CP_ACP, 0, text, -1, wide, static_cast<int>(units)) != 0;
 }
 
-HANDLE FindFirstEntry(const char* pattern, WIN32_FIND_DATAA* data) { return FindFirstFileA(pattern, data); }
+// Not inlined: link-time optimisation would otherwise copy it into each of its callers.
+__attribute__((noinline)) HANDLE FindFirstEntry(const char* pattern, WIN32_FIND_DATAA* data) {
+  return FindFirstFileA(pattern, data);
+}
 
 bool FindNextEntry(HANDLE search, WIN32_FIND_DATAA* data) {
   return search != INVALID_HANDLE_VALUE && FindNextFileA(search, data) != FALSE;
