@@ -149,7 +149,8 @@ __attribute__((noinline)) const char* NextCharacter(const char* text) { return C
 
 void UpperCaseText(char* text) { CharUpperA(text); }
 
-uint32_t TempFolderPath(char* buffer, uint32_t size) { return GetTempPathA(size, buffer); }
+// Not inlined: link-time optimisation would otherwise copy it into both of its callers.
+__attribute__((noinline)) uint32_t TempFolderPath(char* buffer, uint32_t size) { return GetTempPathA(size, buffer); }
 
 bool SetCurrentFolder(const char* path) { return SetCurrentDirectoryA(path) != FALSE; }
 
