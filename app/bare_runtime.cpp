@@ -2,6 +2,7 @@
 // no C runtime (no msvcrt.dll, no start-up code, no TLS): only the system DLLs it uses. Built
 // without the loop-to-library-call rewrite, so that these loops do not call themselves.
 #include <cstddef>
+#include <cstdint>
 
 extern "C" {
 
@@ -37,17 +38,13 @@ int memcmp(const void* left, const void* right, size_t count) {
   return 0;
 }
 
-size_t strlen(const char* text) {
-  const char* end = text;
-  while (*end) ++end;
-  return static_cast<size_t>(end - text);
-}
-
 size_t strnlen(const char* text, size_t limit) {
   size_t length = 0;
   while (length < limit && text[length]) ++length;
   return length;
 }
+
+size_t strlen(const char* text) { return strnlen(text, SIZE_MAX); }
 
 int strcmp(const char* left, const char* right) {
   const unsigned char* a = reinterpret_cast<const unsigned char*>(left);

@@ -1,6 +1,7 @@
 // OLE drag and drop of CF_TEXT between the text fields and other programs. The four COM objects are
-// plain records: a pointer to a constant table of operations in interface slot order and a 32-bit
-// reference count. Only the enumerator is allocated; the other three live for the whole process.
+// plain records: a pointer to a constant table of operations in interface slot order, a 32-bit
+// reference count and the identifier of their interface. Only the enumerator is allocated; the
+// other three live for the whole process.
 #include "app/drag_drop.h"
 
 #include "app/drop_text.h"
@@ -8,8 +9,6 @@
 #include "app/main_dialog.h"
 #include "app/text_fields.h"
 #include "resources/resource_ids.h"
-
-#include <cstring>
 
 DragState drag;
 
@@ -36,27 +35,24 @@ bool IsTextRequest(const FORMATETC* format) {
 
 // ---- what the four objects share ----
 
-// The start of each object: its table of operations and its reference count.
+// The start of each object: its table of operations, its reference count and the one interface
+// it has besides IUnknown.
 struct CountedObject {
   const void* operations;
   uint32_t references;
+  const IID* own;
 };
 
-// The QueryInterface of all four objects, each of which has one interface besides IUnknown.
-HRESULT QueryOwnInterface(CountedObject* self, REFIID iid, REFIID own, void** object) {
+// The QueryInterface of all four objects.
+HRESULT STDMETHODCALLTYPE CountedQueryInterface(CountedObject* self, REFIID iid, void** object) {
   if (!object) return E_POINTER;
-  if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, own)) {
+  if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, *self->own)) {
     *object = self;
     ++self->references;
     return S_OK;
   }
   *object = nullptr;
   return E_NOINTERFACE;
-}
-
-template <const IID& Own>
-HRESULT STDMETHODCALLTYPE CountedQueryInterface(CountedObject* self, REFIID iid, void** object) {
-  return QueryOwnInterface(self, iid, Own, object);
 }
 ULONG STDMETHODCALLTYPE CountedAddRef(CountedObject* self) { return ++self->references; }
 
@@ -108,7 +104,7 @@ HRESULT STDMETHODCALLTYPE EnumeratorClone(FormatEnumerator* self, FormatEnumerat
 }
 
 const FormatEnumeratorOperations enumeratorOperations = {
-    CountedQueryInterface<IID_IEnumFORMATETC>, CountedAddRef, EnumeratorRelease, EnumeratorNext, EnumeratorSkip,
+    CountedQueryInterface, CountedAddRef, EnumeratorRelease, EnumeratorNext, EnumeratorSkip,
     EnumeratorReset, EnumeratorClone,
 };
 
@@ -120,7 +116,10 @@ __attribute__((noinline)) HRESULT NewFormatEnumerator(uint16_t position, FormatE
     *result = nullptr;
     return E_OUTOFMEMORY;
   }
-  made->counted = {&enumeratorOperations, 1};
+  // Field by field: a braced record of constants would be kept in a .data section and copied.
+  made->counted.operations = &enumeratorOperations;
+  made->counted.references = 1;
+  made->counted.own = &IID_IEnumFORMATETC;
   made->position = position;
   *result = made;
   return S_OK;
@@ -197,10 +196,10 @@ HRESULT STDMETHODCALLTYPE DataDUnadvise(CountedObject*, DWORD) { return E_FAIL; 
 HRESULT STDMETHODCALLTYPE DataEnumDAdvise(CountedObject*, IEnumSTATDATA**) { return OLE_E_ADVISENOTSUPPORTED; }
 
 const DataObjectOperations dataObjectOperations = {
-    CountedQueryInterface<IID_IDataObject>, CountedAddRef,    StaticRelease,
-    DataGetData,                            DataGetDataHere,  DataQueryGetData,
-    DataGetCanonicalFormatEtc,              DataSetData,      DataEnumFormatEtc,
-    DataDAdvise,                            DataDUnadvise,    DataEnumDAdvise,
+    CountedQueryInterface,     CountedAddRef,   StaticRelease,
+    DataGetData,               DataGetDataHere, DataQueryGetData,
+    DataGetCanonicalFormatEtc, DataSetData,     DataEnumFormatEtc,
+    DataDAdvise,               DataDUnadvise,   DataEnumDAdvise,
 };
 
 struct DropSourceOperations {
@@ -218,7 +217,7 @@ HRESULT STDMETHODCALLTYPE SourceQueryContinueDrag(CountedObject*, BOOL escapePre
 HRESULT STDMETHODCALLTYPE SourceGiveFeedback(CountedObject*, DWORD) { return DRAGDROP_S_USEDEFAULTCURSORS; }
 
 const DropSourceOperations dropSourceOperations = {
-    CountedQueryInterface<IID_IDropSource>, CountedAddRef, StaticRelease, SourceQueryContinueDrag,
+    CountedQueryInterface, CountedAddRef, StaticRelease, SourceQueryContinueDrag,
     SourceGiveFeedback,
 };
 
@@ -232,23 +231,17 @@ struct DropTargetOperations {
   HRESULT(STDMETHODCALLTYPE* drop)(CountedObject*, IDataObject*, DWORD, POINTL, DWORD*);
 };
 
-const char* StepCharacter(const char* text) { return CharNextA(text); }
-
 // Sets the first line of the dropped text, cut to the field's limit; false when none was taken.
 bool TakeDroppedText(const STGMEDIUM& medium) {
   if (medium.tymed != TYMED_HGLOBAL) return false;
   const char* block = static_cast<const char*>(GlobalLock(medium.hGlobal));
   if (!block) return false;
-  // A block from another program need not hold a NUL: never read past its size. The cut then
-  // works in place.
-  SIZE_T size = GlobalSize(medium.hGlobal);
-  if (size > DropBufferSize - 1) size = DropBufferSize - 1;
-  std::memcpy(drag.dropBuffer, block, size);
-  drag.dropBuffer[size] = '\0';
+  // A block from another program need not hold a NUL: never read past its size.
   const FieldDescriptor* field = FieldFor(drag.dropTargetId);
-  CutDropText(drag.dropBuffer, drag.dropBuffer, field ? field->maximumLength : 0, StepCharacter);
-  SetWindowTextA(drag.dropTarget, drag.dropBuffer);
-  FocusDialogControl(drag.dropTarget);
+  CutDropText(drag.dropBuffer, block, GlobalSize(medium.hGlobal), field ? field->maximumLength : 0, NextCharacter);
+  HWND target = drag.dropTarget;
+  SetWindowTextA(target, drag.dropBuffer);
+  FocusDialogControl(target);
   GlobalUnlock(medium.hGlobal);
   return true;
 }
@@ -281,17 +274,17 @@ HRESULT STDMETHODCALLTYPE TargetDrop(CountedObject*, IDataObject* data, DWORD ke
 }
 
 const DropTargetOperations dropTargetOperations = {
-    CountedQueryInterface<IID_IDropTarget>, CountedAddRef, StaticRelease, TargetDragEnter, TargetDragOver,
+    CountedQueryInterface, CountedAddRef, StaticRelease, TargetDragEnter, TargetDragOver,
     TargetDragLeave, TargetDrop,
 };
 
 // Zero-filled and completed on first use: an initialised object would bring a whole .data
-// section into the uninstaller copy for 24 bytes.
+// section into the uninstaller copy for 36 bytes.
 CountedObject dataObject, dropSource, dropTarget;
 
 // Not inlined: link-time optimisation would otherwise copy it into every use of the three objects.
-__attribute__((noinline)) CountedObject* ReadyObject(CountedObject& object, const void* operations) {
-  if (!object.operations) object = {operations, 1};
+__attribute__((noinline)) CountedObject* ReadyObject(CountedObject& object, const void* operations, REFIID own) {
+  if (!object.operations) object = {operations, 1, &own};
   return &object;
 }
 
@@ -302,13 +295,13 @@ bool IsTextField(HWND dialog, HWND control, uint16_t id) {
 }  // namespace
 
 IDataObject* TextDataObject() {
-  return reinterpret_cast<IDataObject*>(ReadyObject(dataObject, &dataObjectOperations));
+  return reinterpret_cast<IDataObject*>(ReadyObject(dataObject, &dataObjectOperations, IID_IDataObject));
 }
 IDropSource* TextDropSource() {
-  return reinterpret_cast<IDropSource*>(ReadyObject(dropSource, &dropSourceOperations));
+  return reinterpret_cast<IDropSource*>(ReadyObject(dropSource, &dropSourceOperations, IID_IDropSource));
 }
 IDropTarget* FieldDropTarget() {
-  return reinterpret_cast<IDropTarget*>(ReadyObject(dropTarget, &dropTargetOperations));
+  return reinterpret_cast<IDropTarget*>(ReadyObject(dropTarget, &dropTargetOperations, IID_IDropTarget));
 }
 
 HRESULT CreateFormatEnumerator(uint16_t position, IEnumFORMATETC** result) {

@@ -1,5 +1,6 @@
-// The cut applied to text dropped into a field: the bytes before the first NUL (at most 260),
-// then the first line only, at most the field's limit, never ending inside a double-byte character.
+// The cut applied to text dropped into a field: the bytes before the first NUL (at most 260, and
+// never past the end of the block, which need not hold a NUL), then the first line only, at most
+// the field's limit, never ending inside a double-byte character.
 // Pure, so it builds natively for the host tests with an injected character stepper.
 #include "app/drop_text.h"
 
@@ -7,9 +8,9 @@ namespace {
 constexpr size_t DropCopyLimit = 260;
 }
 
-void CutDropText(char* buffer, const char* source, size_t limit, DropCharacterStep step) {
+void CutDropText(char* buffer, const char* source, size_t size, size_t limit, DropCharacterStep step) {
   size_t length = 0;
-  while (length < DropCopyLimit && source[length] != '\0') {
+  while (length < DropCopyLimit && length < size && source[length] != '\0') {
     buffer[length] = source[length];
     ++length;
   }

@@ -55,8 +55,8 @@ bool ControlIsEnabled(int id) {
 }
 
 void FocusControl(int id) {
-  if (HWND control = ControlOf(id))
-    SendMessageA(mainDialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(control), TRUE);
+  HWND dialog = mainDialog;
+  if (HWND control = ControlOf(id)) SendMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(control), TRUE);
 }
 
 // With no dialog (a silent run, the engine's tests) the step goes to the thread's own queue, where

@@ -33,19 +33,17 @@ bool ReplaceWithFile(const char* from, const char* to);
 // Appends text to the file, which it creates when missing; opened and closed for each call, so
 // that the file is whole whenever the program stops.
 void AppendToFile(const char* path, const char* text);
-bool FolderIsPresent(const char* path);
 bool MakeDirectory(const char* path);
 bool RemoveEmptyDirectory(const char* path);
 // Qualifies a name against the current drive and directory without touching the disk
 // (OpenFile with OF_PARSE); the result is in the OEM character set.
 bool ParseFileName(const char* name, char* oemResult, unsigned size);
 void ConvertOemToAnsi(const char* oem, char* ansi, unsigned size);
-void ConvertAnsiToOem(const char* ansi, char* oem, unsigned size);
 const char* NextCharacter(const char* text);  // CharNextA: steps over a double-byte character
 void UpperCaseText(char* text);               // CharUpperA
 uint32_t TempFolderPath(char* buffer, uint32_t size);  // GetTempPathA's result
 bool SetCurrentFolder(const char* path);
-uint16_t LocalMilliseconds();
+uint16_t TickMilliseconds();  // the tick count's milliseconds, 0 to 999
 
 // The LZ reader (lz32): expands SZDD files and passes any other file through.
 using LzHandle = int;

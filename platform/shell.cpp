@@ -8,18 +8,19 @@
 
 static IMalloc* shellAllocator;
 
-bool AcquireShellAllocator() {
+IMalloc* AcquireShellAllocator() {
   if (!shellAllocator && FAILED(SHGetMalloc(&shellAllocator))) shellAllocator = nullptr;
-  return shellAllocator != nullptr;
+  return shellAllocator;
 }
 
 uint16_t SpecialFolderPath(int csidl, char* buffer) {
   buffer[0] = '\0';
-  if (!AcquireShellAllocator()) return 0;
+  IMalloc* allocator = AcquireShellAllocator();
+  if (!allocator) return 0;
   LPITEMIDLIST list = nullptr;
   if (FAILED(SHGetSpecialFolderLocation(nullptr, csidl, &list)) || !list) return 0;
   if (!SHGetPathFromIDListA(list, buffer)) buffer[0] = '\0';
-  shellAllocator->Free(list);
+  allocator->Free(list);
   return static_cast<uint16_t>(strnlen(buffer, MAX_PATH));
 }
 
@@ -126,7 +127,10 @@ __attribute__((noinline)) bool WidenText(const char* text, wchar_t* wide, unsign
   return MultiByteToWideChar(CP_ACP, 0, text, -1, wide, static_cast<int>(units)) != 0;
 }
 
-HANDLE FindFirstEntry(const char* pattern, WIN32_FIND_DATAA* data) { return FindFirstFileA(pattern, data); }
+// Not inlined: link-time optimisation would otherwise copy it into each of its callers.
+__attribute__((noinline)) HANDLE FindFirstEntry(const char* pattern, WIN32_FIND_DATAA* data) {
+  return FindFirstFileA(pattern, data);
+}
 
 bool FindNextEntry(HANDLE search, WIN32_FIND_DATAA* data) {
   return search != INVALID_HANDLE_VALUE && FindNextFileA(search, data) != FALSE;

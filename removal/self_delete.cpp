@@ -9,7 +9,7 @@
 uint32_t TakeTemporaryName(char* path, const char* extension, bool (*take)(const char* path)) {
   uint32_t length = TempFolderPath(path, PathSize);
   if (!TempFolderLeavesRoom(length)) return 0;
-  uint16_t milliseconds = LocalMilliseconds();
+  uint16_t milliseconds = TickMilliseconds();
   for (char letter = 'a'; letter <= 'z'; ++letter) {
     // Each name is written over the last, straight after the folder.
     if (!FormatTemporaryName(path + length, PathSize - length, milliseconds, letter, extension)) return 0;

@@ -21,7 +21,7 @@ const char* ShiftJisStep(const char* text) {
 std::string Cut(const std::string& source, size_t limit, DropCharacterStep step = SingleByteStep) {
   char buffer[BufferSize + 8];
   std::fill(buffer, buffer + sizeof buffer, '#');
-  CutDropText(buffer, source.c_str(), limit, step);
+  CutDropText(buffer, source.c_str(), source.size() + 1, limit, step);
   return buffer;
 }
 
@@ -59,12 +59,22 @@ TEST(DropText, CopiesAtMost260Bytes) {
   EXPECT_EQ(Cut(std::string(270, 'q') + "\r", 1000), std::string(260, 'q'));
 }
 
+// A block from another program need not hold a NUL: nothing past its size is read.
+TEST(DropText, ReadsNoFurtherThanTheBlock) {
+  const char block[] = {'a', 'b', 'c', '\r'};
+  char buffer[BufferSize];
+  CutDropText(buffer, block, 3, 64, SingleByteStep);
+  EXPECT_EQ(std::string(buffer), "abc");
+  CutDropText(buffer, block, 0, 64, SingleByteStep);
+  EXPECT_EQ(std::string(buffer), "");
+}
+
 // The drop cuts the text where it was copied to, as TakeDroppedText does.
 TEST(DropText, CutsInPlace) {
   char buffer[BufferSize];
   const std::string source = std::string(70, 'g') + "\r\nrest";
   std::copy(source.c_str(), source.c_str() + source.size() + 1, buffer);
-  CutDropText(buffer, buffer, 64, SingleByteStep);
+  CutDropText(buffer, buffer, sizeof buffer, 64, SingleByteStep);
   EXPECT_EQ(std::string(buffer), std::string(64, 'g'));
 }
 
