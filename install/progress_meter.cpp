@@ -10,9 +10,8 @@ static HWND meterWindow;
 void SetMeterWindow(HWND meterControl) { meterWindow = meterControl; }
 
 static HWND MeterWindow() {
-  if (meterWindow) return meterWindow;
-  HWND dialog = DialogWindow();
-  return dialog ? GetDlgItem(dialog, IDC_METER) : nullptr;
+  // Without a dialog GetDlgItem finds no control either.
+  return meterWindow ? meterWindow : GetDlgItem(DialogWindow(), IDC_METER);
 }
 
 uint16_t MeterPixelsFor(uint32_t bytes, uint16_t width) {
