@@ -286,12 +286,20 @@ static bool BeginExpansion() {
   return true;
 }
 
+// The reader's next chunk into the chunk buffer, and the chunk's first count bytes out to the
+// file being written; not inlined: link-time optimisation would otherwise copy each into both of
+// its callers.
+__attribute__((noinline)) static long ReadChunk() { return ReadLz(setup.lzHandle, setup.chunk, ChunkSize); }
+__attribute__((noinline)) static bool WriteChunk(uint32_t count) {
+  return WriteBlock(setup.outputFile, setup.chunk, count) == static_cast<long>(count);
+}
+
 // One chunk of the expansion. The bar counts expanded bytes only once they pass the stored size
 // already counted, so it never moves back and ends where the expanded size replaces the stored one.
 static void ExpandChunk() {
-  long read = ReadLz(setup.lzHandle, setup.chunk, ChunkSize);
+  long read = ReadChunk();
   uint32_t count = read > 0 ? static_cast<uint32_t>(read) : 0;
-  bool failed = read < 0 || WriteBlock(setup.outputFile, setup.chunk, count) != static_cast<long>(count);
+  bool failed = read < 0 || !WriteChunk(count);
   if (!failed) {
     uint32_t before = setup.expandedBytes > setup.expectedSize ? setup.expandedBytes - setup.expectedSize : 0;
     setup.expandedBytes += count;
@@ -357,7 +365,7 @@ static void FinishCopy() {
 }
 
 static void CopyChunk() {
-  long read = ReadLz(setup.lzHandle, setup.chunk, ChunkSize);
+  long read = ReadChunk();
   if (read < 0) {
     // Retry reads again from the same reader at the next step; nothing written is repeated.
     if (ShowMessage(ReadText, setup.ownPath, MB_RETRYCANCEL | MB_ICONWARNING) == IDRETRY) PumpAndContinue();
@@ -371,7 +379,7 @@ static void CopyChunk() {
     PatchCopyHeader();
     setup.chunkFileOffset += count;
   }
-  if (WriteBlock(setup.outputFile, setup.chunk, count) != static_cast<long>(count)) {
+  if (!WriteChunk(count)) {
     FailOnFile(WriteText);
     return;
   }
