@@ -143,10 +143,9 @@ void StartInstall() {
   if (!MarkInstallationBegun()) {
     // Nothing in the folder changed; the folders just made are offered to Uninstall as after any
     // failed step, and an installation that was complete stays so.
-    ShowMessage(CreateText, setup.workPath, MB_OK);
-    ResetWorkPath();
     setup.partiallyInstalled = true;
-    StopInstallation();
+    FailCreate();
+    ResetWorkPath();
     return;
   }
   setup.installed = false;
