@@ -293,27 +293,30 @@ __attribute__((noinline)) static bool WriteChunk(uint32_t count) {
   return WriteBlock(setup.outputFile, setup.chunk, count) == static_cast<long>(count);
 }
 
-// One chunk of the expansion. The bar counts expanded bytes only once they pass the stored size
-// already counted, so it never moves back and ends where the expanded size replaces the stored one.
+// What the bar counts of the expansion under way: the stored size, counted by the copy, until the
+// expanded bytes pass it, so that the bar never moves back.
+static uint32_t CountedExpansion() {
+  return setup.expandedBytes > setup.expectedSize ? setup.expandedBytes : setup.expectedSize;
+}
+
+// One chunk of the expansion; at its end the expanded size replaces the stored one in the count.
 static void ExpandChunk() {
   long read = ReadChunk();
   uint32_t count = read > 0 ? static_cast<uint32_t>(read) : 0;
   bool failed = read < 0 || !WriteChunk(count);
   if (!failed) {
-    uint32_t before = setup.expandedBytes > setup.expectedSize ? setup.expandedBytes - setup.expectedSize : 0;
+    uint32_t counted = CountedExpansion();
     setup.expandedBytes += count;
-    uint32_t after = setup.expandedBytes > setup.expectedSize ? setup.expandedBytes - setup.expectedSize : 0;
-    setup.bytesDone += after - before;
-    if (after != before) UpdateProgress();
+    setup.bytesDone += CountedExpansion() - counted;
+    UpdateProgress();
     if (count == ChunkSize) {
       PumpAndContinue();
       return;
     }
   }
   CloseStepHandles();
-  // The stored size was counted already; an expansion smaller than it takes the difference back.
-  if (!failed && setup.expandedBytes < setup.expectedSize) {
-    setup.bytesDone -= setup.expectedSize - setup.expandedBytes;
+  if (!failed) {
+    setup.bytesDone -= CountedExpansion() - setup.expandedBytes;
     UpdateProgress();
   }
   // Even a failed expansion replaces the stored file, as a failed LZCopy of the whole file did.
