@@ -211,28 +211,22 @@ static bool OpenRow() {
   setup.chunkFileOffset = 0;
 
   uint32_t dataRva = 0, size = 0;
-  bool found = FindOwnResource(setup.nextResourceId, PayloadType, &dataRva, &size);
-  ++setup.nextResourceId;
-  if (!found) {
+  if (!FindOwnResource(setup.nextResourceId, PayloadType, &dataRva, &size)) {
     FailIncomplete();
     return false;
   }
-  bool opened = OpenReader(setup.ownPath);
   uint32_t position = dataRva - setup.rvaToFileDelta;
-  if (isCopy) {
-    // The uninstaller copy: the program's own file up to the first payload byte; resource 2000
-    // goes to the next KindFile row.
-    --setup.nextResourceId;
-    size = position;
-  } else if (opened) {
-    SeekLz(setup.lzHandle, static_cast<long>(position), 0);
-  }
+  // The uninstaller copy: the program's own file up to the first payload byte; resource 2000 goes
+  // to the next KindFile row.
+  if (isCopy) size = position;
+  else ++setup.nextResourceId;
   setup.bytesRemaining = setup.expectedSize = size;
-  if (!opened) {
+  if (!OpenReader(setup.ownPath)) {
     FailIncomplete();
     return false;
   }
   if (isCopy) ReadCopySignature();
+  else SeekLz(setup.lzHandle, static_cast<long>(position), 0);
   // The uninstaller copy is written beside the one an earlier installation left, which the list
   // of installed programs starts, and takes its place only once it is whole.
   setup.outputFile = isCopy ? CreateTemporary() : CreateForWrite(setup.workPath);
