@@ -215,18 +215,22 @@ static bool OpenRow() {
     FailIncomplete();
     return false;
   }
-  uint32_t position = dataRva - setup.rvaToFileDelta;
+  uint32_t start = dataRva - setup.rvaToFileDelta;
   // The uninstaller copy: the program's own file up to the first payload byte; resource 2000 goes
   // to the next KindFile row.
-  if (isCopy) size = position;
-  else ++setup.nextResourceId;
+  if (isCopy) {
+    size = start;
+    start = 0;
+  } else {
+    ++setup.nextResourceId;
+  }
   setup.bytesRemaining = setup.expectedSize = size;
   if (!OpenReader(setup.ownPath)) {
     FailIncomplete();
     return false;
   }
   if (isCopy) ReadCopySignature();
-  else SeekLz(setup.lzHandle, static_cast<long>(position), 0);
+  SeekLz(setup.lzHandle, static_cast<long>(start), 0);
   // The uninstaller copy is written beside the one an earlier installation left, which the list
   // of installed programs starts, and takes its place only once it is whole.
   setup.outputFile = isCopy ? CreateTemporary() : CreateForWrite(setup.workPath);
