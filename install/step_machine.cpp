@@ -390,25 +390,34 @@ static void CopyChunk() {
   else FinishCopy();
 }
 
+// The InstallRecord's text is composed in the chunk buffer, free once the last file is verified.
+static char* InstallRecordText() { return reinterpret_cast<char*>(setup.chunk); }
+
+// Not inlined: link-time optimisation would otherwise copy it into each of its many callers.
+__attribute__((noinline)) static void AppendToRecord(const char* piece) {
+  AppendText(InstallRecordText(), ChunkSize, piece);
+}
+
 // The InstallRecord's text, for a person who opens it: which build installed what, and where.
 // Its presence is what counts; nothing reads it back.
-static uint32_t ComposeInstallRecord(char* text, uint32_t size) {
+static uint32_t ComposeInstallRecord() {
+  char* text = InstallRecordText();
   text[0] = '\0';
-  AppendText(text, size, PublicationTitle);
-  AppendText(text, size, " 1.740 installed by Quorvel Setup\r\nFolder: ");
-  AppendText(text, size, setup.folder);
-  AppendText(text, size, "\r\nFiles (name, bytes, CRC-32 verified at installation):\r\n");
+  AppendToRecord(PublicationTitle);
+  AppendToRecord(" 1.740 installed by Quorvel Setup\r\nFolder: ");
+  AppendToRecord(setup.folder);
+  AppendToRecord("\r\nFiles (name, bytes, CRC-32 verified at installation):\r\n");
   for (const PayloadEntry* entry = PayloadManifest; entry != ManifestEnd(); ++entry) {
     if (entry->kind != KindFile || !ComposeWorkPath(entry->name)) continue;
-    AppendText(text, size, entry->name);
-    AppendText(text, size, "  ");
-    AppendNumber(text, size, FileLength(setup.workPath));
+    AppendToRecord(entry->name);
+    AppendToRecord("  ");
+    AppendNumber(text, ChunkSize, FileLength(setup.workPath));
     if (entry->expectedCrc) {
-      AppendText(text, size, " bytes  CRC-32 ");
-      AppendNumber(text, size, entry->expectedCrc, 16, 8);
-      AppendText(text, size, "\r\n");
+      AppendToRecord(" bytes  CRC-32 ");
+      AppendNumber(text, ChunkSize, entry->expectedCrc, 16, 8);
+      AppendToRecord("\r\n");
     } else {
-      AppendText(text, size, " bytes  (the uninstaller, not verified)\r\n");
+      AppendToRecord(" bytes  (the uninstaller, not verified)\r\n");
     }
   }
   ResetWorkPath();
@@ -420,13 +429,12 @@ static uint32_t ComposeInstallRecord(char* text, uint32_t size) {
 // registration comes before the InstallRecord, so that the marker is written only when everything
 // it stands for is there; a run that stops before it stays partial, with the begun record.
 static void CompleteInstall() {
-  char* record = reinterpret_cast<char*>(setup.chunk);
-  uint32_t length = ComposeInstallRecord(record, ChunkSize);
+  uint32_t length = ComposeInstallRecord();
   WriteUninstallEntry(length);
   bool groupMade = CreateProgramGroup();
   WriteSettingsInt("AllUsers", setup.allUsers);
   bool created;
-  if (!WriteInstallRecord(record, length, &created)) {
+  if (!WriteInstallRecord(InstallRecordText(), length, &created)) {
     if (created) FailOnFile(WriteText);
     else FailCreate();
     return;
