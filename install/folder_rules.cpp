@@ -164,15 +164,14 @@ bool NormaliseFolder() {
     bool cut = false;
     unsigned restLength = FittingRestLength(rest, rootLength, &cut);
     if (cut) {
-      setup.folder[typedRoot + restLength] = '\0';
-      TrimCutRest(setup.folder + typedRoot);
-      restLength = static_cast<unsigned>(strlen(rest));
+      rest[restLength] = '\0';
+      TrimCutRest(rest);
       accepted = false;
     }
     parsed = true;
     qualified[rootLength] = '\0';
     ConvertOemToAnsi(qualified, setup.workPath, PathSize);
-    AppendTextPart(setup.workPath, PathSize, rest, restLength);
+    AppendText(setup.workPath, rest);
   }
 
   bool restPresent = setup.workPath[rootLength] != '\0';
