@@ -66,12 +66,13 @@ static uint32_t runStarted, queueLooked, userSeen;
 static bool RunMayGoOn() {
   if (!runningSteps || !setup.installing || setup.cursor == ManifestEnd()) return false;
   uint32_t now = SteadyCount(), perMillisecond = SteadyCountsPerMillisecond();
+  uint32_t budget = StepBudgetMilliseconds * perMillisecond;
   if (!userAway) {
     if (QueuedMessageKinds(UserMessageKinds)) userSeen = now;
-    else if (now - userSeen >= StepBudgetMilliseconds * perMillisecond) userAway = true;
+    else if (now - userSeen >= budget) userAway = true;
     return false;
   }
-  if (now - runStarted >= StepBudgetMilliseconds * perMillisecond) return false;
+  if (now - runStarted >= budget) return false;
   if (now - queueLooked < QueueLookMilliseconds * perMillisecond) return true;
   queueLooked = now;
   uint32_t waiting = QueuedMessageKinds(QS_ALLINPUT);
