@@ -376,10 +376,8 @@ static void CopyChunk() {
   uint32_t count = static_cast<uint32_t>(read);
   if (count > setup.bytesRemaining) count = setup.bytesRemaining;
   setup.bytesRemaining -= count;
-  if (setup.cursor == FirstFileEntry()) {
-    PatchCopyHeader();
-    setup.chunkFileOffset += count;
-  }
+  if (setup.cursor == FirstFileEntry()) PatchCopyHeader();
+  setup.chunkFileOffset += count;
   if (!WriteChunk(count)) {
     FailOnFile(WriteText);
     return;
