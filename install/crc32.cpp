@@ -21,7 +21,9 @@ static void BuildCrcTables(uint32_t polynomial) {
 }
 
 uint32_t Crc32Update(uint32_t polynomial, uint32_t crc, const void* data, size_t length) {
-  if (tablePolynomial != polynomial || crcTables[0][1] == 0) BuildCrcTables(polynomial);
+  // The zero-filled tables at the start are already those of polynomial 0, which tablePolynomial
+  // starts as.
+  if (tablePolynomial != polynomial) BuildCrcTables(polynomial);
   const unsigned char* bytes = static_cast<const unsigned char*>(data);
   for (; length >= 4; length -= 4, bytes += 4) {
     crc ^= static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |

@@ -132,16 +132,20 @@ static void ComposeDefaultFolder() {
   CopyText(setup.folder, DefaultFolder);
 }
 
+// The folder as typed, copied into workPath with its typed root scanned; the root's length.
+static unsigned CopyTypedFolder() {
+  CopyText(setup.workPath, setup.folder);
+  return ScanTypedRoot(setup.workPath);
+}
+
 bool NormaliseFolder() {
   bool accepted = true;
   if (setup.folder[0] == '\0') ComposeDefaultFolder();
-  CopyText(setup.workPath, setup.folder);
-  unsigned typedRoot = ScanTypedRoot(setup.workPath);
+  unsigned typedRoot = CopyTypedFolder();
   // Rewritten in the copy, so that a refused folder is shown as it was typed.
   if (!CanonicaliseFolderRest(setup.workPath + typedRoot)) {
     accepted = false;
-    CopyText(setup.workPath, setup.folder);
-    ScanTypedRoot(setup.workPath);
+    CopyTypedFolder();
   }
   CopyText(setup.folder, setup.workPath);
   unsigned rootLength = typedRoot;
@@ -160,15 +164,14 @@ bool NormaliseFolder() {
     bool cut = false;
     unsigned restLength = FittingRestLength(rest, rootLength, &cut);
     if (cut) {
-      setup.folder[typedRoot + restLength] = '\0';
-      TrimCutRest(setup.folder + typedRoot);
-      restLength = static_cast<unsigned>(strlen(rest));
+      rest[restLength] = '\0';
+      TrimCutRest(rest);
       accepted = false;
     }
     parsed = true;
     qualified[rootLength] = '\0';
     ConvertOemToAnsi(qualified, setup.workPath, PathSize);
-    AppendTextPart(setup.workPath, PathSize, rest, restLength);
+    AppendText(setup.workPath, rest);
   }
 
   bool restPresent = setup.workPath[rootLength] != '\0';

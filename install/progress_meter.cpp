@@ -10,9 +10,8 @@ static HWND meterWindow;
 void SetMeterWindow(HWND meterControl) { meterWindow = meterControl; }
 
 static HWND MeterWindow() {
-  if (meterWindow) return meterWindow;
-  HWND dialog = DialogWindow();
-  return dialog ? GetDlgItem(dialog, IDC_METER) : nullptr;
+  // Without a dialog GetDlgItem finds no control either.
+  return meterWindow ? meterWindow : GetDlgItem(DialogWindow(), IDC_METER);
 }
 
 uint16_t MeterPixelsFor(uint32_t bytes, uint16_t width) {
@@ -40,20 +39,17 @@ void DrawProgressMeter(const DRAWITEMSTRUCT* item) {
 }
 
 void SetMeterPixels(uint16_t pixels) {
+  uint16_t shown = meter.meterPixels;
+  meter.meterPixels = pixels;
   HWND window = MeterWindow();
   HDC dc = window ? GetDC(window) : nullptr;
-  meter.meterRect.left = meter.meterPixels + 2;
-  meter.meterPixels = pixels;
-  meter.meterRect.right = pixels + 2;
-  if (dc) {
-    RECT strip = meter.meterRect;
-    if (strip.left > strip.right) {
-      strip.left = meter.meterRect.right;
-      strip.right = meter.meterRect.left;
-    }
-    InvertRect(dc, &strip);
-    ReleaseDC(window, dc);
-  }
+  if (!dc) return;
+  // Only the strip between the shown and the new end changes, whichever way the bar moved.
+  bool grew = pixels > shown;
+  uint16_t from = grew ? shown : pixels, to = grew ? pixels : shown;
+  RECT strip = {from + 2, meter.meterRect.top, to + 2, meter.meterRect.bottom};
+  InvertRect(dc, &strip);
+  ReleaseDC(window, dc);
 }
 
 void UpdateProgress() {

@@ -7,7 +7,7 @@
 struct MeterGeometry {
   uint16_t meterWidth;   // usable pixels; 0 until first drawn
   uint16_t meterPixels;  // filled pixels shown
-  RECT meterRect;
+  RECT meterRect;        // the filled strip of the last whole drawing; updates keep to its top and bottom
 };
 extern MeterGeometry meter;
 

@@ -47,10 +47,10 @@ void InspectOwnImage() {
   if (ReadField(image.lastSection + 8) != setup.truncatedSectionSize) setup.payloadPresent = true;
 }
 
-// The end of resource 2003, read from the program's file through the copy's reader, which is left
-// at the start again. A download cut short of it leaves the copy unsigned; the installation goes
-// on to find the cut in the payload or, when the payload is whole, reports it at the end. The
-// build's signing step made the table for exactly this copy.
+// The end of resource 2003, read from the program's file through the copy's reader, which the
+// caller then takes back to the copy's start. A download cut short of it leaves the copy unsigned;
+// the installation goes on to find the cut in the payload or, when the payload is whole, reports it
+// at the end. The build's signing step made the table for exactly this copy.
 void ReadCopySignature() {
   uint32_t dataRva, size;
   setup.copySignatureRead = false;
@@ -62,7 +62,6 @@ void ReadCopySignature() {
         ReadLz(setup.lzHandle, &setup.copySignature, sizeof setup.copySignature) == sizeof setup.copySignature;
   }
   if (!setup.copySignatureRead) setup.copySignature = CopySignature();
-  SeekLz(setup.lzHandle, 0, 0);
 }
 
 void PatchChunkField(uint32_t filePosition, unsigned width, uint32_t value) {

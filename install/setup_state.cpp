@@ -57,11 +57,9 @@ static bool FileIsHeldByAnother(const char* name) {
 }
 
 bool CheckFilesInUse() {
-  const PayloadEntry* first = FirstFileEntry();
-  bool inUse = false;
-  for (const PayloadEntry* entry = first + 1; entry != ManifestEnd() && !inUse; ++entry)
+  bool inUse = FileIsHeldByAnother(InstallRecordName);
+  for (const PayloadEntry* entry = FirstFileEntry() + 1; entry != ManifestEnd() && !inUse; ++entry)
     if (entry->kind == KindFile) inUse = FileIsHeldByAnother(entry->name);
-  if (!inUse) inUse = FileIsHeldByAnother(InstallRecordName);
   ResetWorkPath();
   setup.filesInUse = inUse;
   if (inUse)

@@ -66,12 +66,13 @@ static uint32_t runStarted, queueLooked, userSeen;
 static bool RunMayGoOn() {
   if (!runningSteps || !setup.installing || setup.cursor == ManifestEnd()) return false;
   uint32_t now = SteadyCount(), perMillisecond = SteadyCountsPerMillisecond();
+  uint32_t budget = StepBudgetMilliseconds * perMillisecond;
   if (!userAway) {
     if (QueuedMessageKinds(UserMessageKinds)) userSeen = now;
-    else if (now - userSeen >= StepBudgetMilliseconds * perMillisecond) userAway = true;
+    else if (now - userSeen >= budget) userAway = true;
     return false;
   }
-  if (now - runStarted >= StepBudgetMilliseconds * perMillisecond) return false;
+  if (now - runStarted >= budget) return false;
   if (now - queueLooked < QueueLookMilliseconds * perMillisecond) return true;
   queueLooked = now;
   uint32_t waiting = QueuedMessageKinds(QS_ALLINPUT);
@@ -143,10 +144,9 @@ void StartInstall() {
   if (!MarkInstallationBegun()) {
     // Nothing in the folder changed; the folders just made are offered to Uninstall as after any
     // failed step, and an installation that was complete stays so.
-    ShowMessage(CreateText, setup.workPath, MB_OK);
-    ResetWorkPath();
     setup.partiallyInstalled = true;
-    StopInstallation();
+    FailCreate();
+    ResetWorkPath();
     return;
   }
   setup.installed = false;
@@ -212,28 +212,26 @@ static bool OpenRow() {
   setup.chunkFileOffset = 0;
 
   uint32_t dataRva = 0, size = 0;
-  bool found = FindOwnResource(setup.nextResourceId, PayloadType, &dataRva, &size);
-  ++setup.nextResourceId;
-  if (!found) {
+  if (!FindOwnResource(setup.nextResourceId, PayloadType, &dataRva, &size)) {
     FailIncomplete();
     return false;
   }
-  bool opened = OpenReader(setup.ownPath);
-  uint32_t position = dataRva - setup.rvaToFileDelta;
+  uint32_t start = dataRva - setup.rvaToFileDelta;
+  // The uninstaller copy: the program's own file up to the first payload byte; resource 2000 goes
+  // to the next KindFile row.
   if (isCopy) {
-    // The uninstaller copy: the program's own file up to the first payload byte; resource 2000
-    // goes to the next KindFile row.
-    --setup.nextResourceId;
-    size = position;
-  } else if (opened) {
-    SeekLz(setup.lzHandle, static_cast<long>(position), 0);
+    size = start;
+    start = 0;
+  } else {
+    ++setup.nextResourceId;
   }
   setup.bytesRemaining = setup.expectedSize = size;
-  if (!opened) {
+  if (!OpenReader(setup.ownPath)) {
     FailIncomplete();
     return false;
   }
   if (isCopy) ReadCopySignature();
+  SeekLz(setup.lzHandle, static_cast<long>(start), 0);
   // The uninstaller copy is written beside the one an earlier installation left, which the list
   // of installed programs starts, and takes its place only once it is whole.
   setup.outputFile = isCopy ? CreateTemporary() : CreateForWrite(setup.workPath);
@@ -286,27 +284,38 @@ static bool BeginExpansion() {
   return true;
 }
 
-// One chunk of the expansion. The bar counts expanded bytes only once they pass the stored size
-// already counted, so it never moves back and ends where the expanded size replaces the stored one.
+// The reader's next chunk into the chunk buffer, and the chunk's first count bytes out to the
+// file being written; not inlined: link-time optimisation would otherwise copy each into both of
+// its callers.
+__attribute__((noinline)) static long ReadChunk() { return ReadLz(setup.lzHandle, setup.chunk, ChunkSize); }
+__attribute__((noinline)) static bool WriteChunk(uint32_t count) {
+  return WriteBlock(setup.outputFile, setup.chunk, count) == static_cast<long>(count);
+}
+
+// What the bar counts of the expansion under way: the stored size, counted by the copy, until the
+// expanded bytes pass it, so that the bar never moves back.
+static uint32_t CountedExpansion() {
+  return setup.expandedBytes > setup.expectedSize ? setup.expandedBytes : setup.expectedSize;
+}
+
+// One chunk of the expansion; at its end the expanded size replaces the stored one in the count.
 static void ExpandChunk() {
-  long read = ReadLz(setup.lzHandle, setup.chunk, ChunkSize);
+  long read = ReadChunk();
   uint32_t count = read > 0 ? static_cast<uint32_t>(read) : 0;
-  bool failed = read < 0 || WriteBlock(setup.outputFile, setup.chunk, count) != static_cast<long>(count);
+  bool failed = read < 0 || !WriteChunk(count);
   if (!failed) {
-    uint32_t before = setup.expandedBytes > setup.expectedSize ? setup.expandedBytes - setup.expectedSize : 0;
+    uint32_t counted = CountedExpansion();
     setup.expandedBytes += count;
-    uint32_t after = setup.expandedBytes > setup.expectedSize ? setup.expandedBytes - setup.expectedSize : 0;
-    setup.bytesDone += after - before;
-    if (after != before) UpdateProgress();
+    setup.bytesDone += CountedExpansion() - counted;
+    UpdateProgress();
     if (count == ChunkSize) {
       PumpAndContinue();
       return;
     }
   }
   CloseStepHandles();
-  // The stored size was counted already; an expansion smaller than it takes the difference back.
-  if (!failed && setup.expandedBytes < setup.expectedSize) {
-    setup.bytesDone -= setup.expectedSize - setup.expandedBytes;
+  if (!failed) {
+    setup.bytesDone -= CountedExpansion() - setup.expandedBytes;
     UpdateProgress();
   }
   // Even a failed expansion replaces the stored file, as a failed LZCopy of the whole file did.
@@ -357,7 +366,7 @@ static void FinishCopy() {
 }
 
 static void CopyChunk() {
-  long read = ReadLz(setup.lzHandle, setup.chunk, ChunkSize);
+  long read = ReadChunk();
   if (read < 0) {
     // Retry reads again from the same reader at the next step; nothing written is repeated.
     if (ShowMessage(ReadText, setup.ownPath, MB_RETRYCANCEL | MB_ICONWARNING) == IDRETRY) PumpAndContinue();
@@ -367,11 +376,9 @@ static void CopyChunk() {
   uint32_t count = static_cast<uint32_t>(read);
   if (count > setup.bytesRemaining) count = setup.bytesRemaining;
   setup.bytesRemaining -= count;
-  if (setup.cursor == FirstFileEntry()) {
-    PatchCopyHeader();
-    setup.chunkFileOffset += count;
-  }
-  if (WriteBlock(setup.outputFile, setup.chunk, count) != static_cast<long>(count)) {
+  if (setup.cursor == FirstFileEntry()) PatchCopyHeader();
+  setup.chunkFileOffset += count;
+  if (!WriteChunk(count)) {
     FailOnFile(WriteText);
     return;
   }
@@ -382,25 +389,34 @@ static void CopyChunk() {
   else FinishCopy();
 }
 
+// The InstallRecord's text is composed in the chunk buffer, free once the last file is verified.
+static char* InstallRecordText() { return reinterpret_cast<char*>(setup.chunk); }
+
+// Not inlined: link-time optimisation would otherwise copy it into each of its many callers.
+__attribute__((noinline)) static void AppendToRecord(const char* piece) {
+  AppendText(InstallRecordText(), ChunkSize, piece);
+}
+
 // The InstallRecord's text, for a person who opens it: which build installed what, and where.
 // Its presence is what counts; nothing reads it back.
-static uint32_t ComposeInstallRecord(char* text, uint32_t size) {
+static uint32_t ComposeInstallRecord() {
+  char* text = InstallRecordText();
   text[0] = '\0';
-  AppendText(text, size, PublicationTitle);
-  AppendText(text, size, " 1.740 installed by Quorvel Setup\r\nFolder: ");
-  AppendText(text, size, setup.folder);
-  AppendText(text, size, "\r\nFiles (name, bytes, CRC-32 verified at installation):\r\n");
+  AppendToRecord(PublicationTitle);
+  AppendToRecord(" 1.740 installed by Quorvel Setup\r\nFolder: ");
+  AppendToRecord(setup.folder);
+  AppendToRecord("\r\nFiles (name, bytes, CRC-32 verified at installation):\r\n");
   for (const PayloadEntry* entry = PayloadManifest; entry != ManifestEnd(); ++entry) {
     if (entry->kind != KindFile || !ComposeWorkPath(entry->name)) continue;
-    AppendText(text, size, entry->name);
-    AppendText(text, size, "  ");
-    AppendNumber(text, size, FileLength(setup.workPath));
+    AppendToRecord(entry->name);
+    AppendToRecord("  ");
+    AppendNumber(text, ChunkSize, FileLength(setup.workPath));
     if (entry->expectedCrc) {
-      AppendText(text, size, " bytes  CRC-32 ");
-      AppendNumber(text, size, entry->expectedCrc, 16, 8);
-      AppendText(text, size, "\r\n");
+      AppendToRecord(" bytes  CRC-32 ");
+      AppendNumber(text, ChunkSize, entry->expectedCrc, 16, 8);
+      AppendToRecord("\r\n");
     } else {
-      AppendText(text, size, " bytes  (the uninstaller, not verified)\r\n");
+      AppendToRecord(" bytes  (the uninstaller, not verified)\r\n");
     }
   }
   ResetWorkPath();
@@ -412,13 +428,12 @@ static uint32_t ComposeInstallRecord(char* text, uint32_t size) {
 // registration comes before the InstallRecord, so that the marker is written only when everything
 // it stands for is there; a run that stops before it stays partial, with the begun record.
 static void CompleteInstall() {
-  char* record = reinterpret_cast<char*>(setup.chunk);
-  uint32_t length = ComposeInstallRecord(record, ChunkSize);
+  uint32_t length = ComposeInstallRecord();
   WriteUninstallEntry(length);
   bool groupMade = CreateProgramGroup();
   WriteSettingsInt("AllUsers", setup.allUsers);
   bool created;
-  if (!WriteInstallRecord(record, length, &created)) {
+  if (!WriteInstallRecord(InstallRecordText(), length, &created)) {
     if (created) FailOnFile(WriteText);
     else FailCreate();
     return;
