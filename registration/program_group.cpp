@@ -118,8 +118,7 @@ static void CutGroupPath() { groups.groupPath[groups.groupLength] = '\0'; }
 // An empty group path would turn the name into one relative to the current drive's root. The
 // appends are checked: a name that does not fit leaves the path as it was, and false.
 static bool AppendToGroupPath(const char* name, const char* extension) {
-  bool fits = groups.groupLength != 0 && AppendText(groups.groupPath, "\\") &&
-              AppendText(groups.groupPath, name) && AppendText(groups.groupPath, extension);
+  bool fits = groups.groupLength != 0 && AppendTexts(groups.groupPath, {"\\", name, extension});
   if (!fits) CutGroupPath();
   return fits;
 }
