@@ -52,5 +52,5 @@ void ScheduleSelfDelete() {
               StartDeletion(setup.workPath, folder, withFolders ? setup.createdFolderLength : 0);
   }
   if (started) setup.selfDeletePending = false;
-  if (setup.selfDeletePending) ShowOwnerlessMessage("File not deleted", setup.workPath, MB_OK);
+  else ShowOwnerlessMessage("File not deleted", setup.workPath, MB_OK);
 }
