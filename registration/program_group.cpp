@@ -88,17 +88,6 @@ bool GroupNameStaysInside(const char* name, CharacterStep step) {
   }
 }
 
-bool BuildGroupPath(const char* name) {
-  groups.groupLength = 0;
-  if (groups.programsLength == 0 || !CopyText(groups.groupPath, groups.programsPath) ||
-      !AppendText(groups.groupPath, "\\") || !AppendText(groups.groupPath, name)) {
-    groups.groupPath[0] = '\0';
-    return false;
-  }
-  groups.groupLength = static_cast<uint16_t>(strlen(groups.groupPath));
-  return true;
-}
-
 bool LocateStartupFolder(int allUsers) {
   // The reader empties the path before anything else.
   ReadStringValue(allUsers ? RootLocalMachine : RootCurrentUser, ShellFoldersKey,
@@ -121,6 +110,19 @@ static bool AppendToGroupPath(const char* name, const char* extension) {
   bool fits = groups.groupLength != 0 && AppendTexts(groups.groupPath, {"\\", name, extension});
   if (!fits) CutGroupPath();
   return fits;
+}
+
+// The group is an item of the Programs folder: its path starts as that folder's, and takes the
+// name as any item does.
+bool BuildGroupPath(const char* name) {
+  groups.groupLength = groups.programsLength;
+  if (!CopyText(groups.groupPath, groups.programsPath) || !AppendToGroupPath(name, "")) {
+    groups.groupLength = 0;
+    groups.groupPath[0] = '\0';
+    return false;
+  }
+  groups.groupLength = static_cast<uint16_t>(strlen(groups.groupPath));
+  return true;
 }
 
 bool DeleteGroupLink(const char* name) {
