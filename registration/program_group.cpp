@@ -48,7 +48,7 @@ static bool IsDotEntry(const char* name) {
 
 void ListProgramGroups(HWND comboBox) {
   if (!AppendText(groups.programsPath, "\\*")) return;
-  WIN32_FIND_DATAA& found = groups.linkFindData;
+  WIN32_FIND_DATAA found;
   HANDLE search = FindFirstEntry(groups.programsPath, &found);
   groups.programsPath[groups.programsLength] = '\0';
   if (search == INVALID_HANDLE_VALUE) return;
