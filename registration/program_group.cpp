@@ -7,7 +7,7 @@
 #include "platform/shell.h"
 #include "registration/settings_file.h"
 
-// Zero-filled, so that its 1.4 KB are no part of the program's file; a null linkSearch is no search.
+// Zero-filled, so that its kilobyte is no part of the program's file.
 ProgramGroupState groups;
 
 static const char* const ShellFoldersKey =
@@ -146,25 +146,17 @@ LinkSaveOutcome CreateShortcut(const char* name, const char* target, uint16_t ic
   return outcome;
 }
 
-bool FindGroupLinks() {
-  groups.linkSearch = INVALID_HANDLE_VALUE;
-  if (!AppendToGroupPath("*", ".LNK")) return false;
-  groups.linkSearch = FindFirstEntry(groups.groupPath, &groups.linkFindData);
+HANDLE FindGroupLinks(WIN32_FIND_DATAA* link) {
+  if (!AppendToGroupPath("*", ".LNK")) return INVALID_HANDLE_VALUE;
+  HANDLE search = FindFirstEntry(groups.groupPath, link);
   CutGroupPath();
-  return groups.linkSearch != INVALID_HANDLE_VALUE;
+  return search;
 }
 
-bool NextGroupLink() { return FindNextEntry(groups.linkSearch, &groups.linkFindData); }
-
-void CloseGroupLinks() {
-  CloseEntrySearch(groups.linkSearch);
-  groups.linkSearch = INVALID_HANDLE_VALUE;
-}
-
-bool ResolveShortcut(char* target) {
+bool ResolveShortcut(WIN32_FIND_DATAA* link, char* target) {
   target[0] = '\0';
-  if (!MakeGroupItemPath(groups.linkFindData.cFileName, "")) return false;
-  return LoadShellLinkTarget(groups.wideItemPath, target, &groups.linkFindData);
+  if (!MakeGroupItemPath(link->cFileName, "")) return false;
+  return LoadShellLinkTarget(groups.wideItemPath, target, link);
 }
 
 // Shortcuts go into the all-users group when the common Programs folder was found at start; when
