@@ -7,7 +7,7 @@
 #include "platform/shell.h"
 #include "registration/settings_file.h"
 
-// Zero-filled, so that its kilobyte is no part of the program's file.
+// Zero-filled, so that it is no part of the program's file.
 ProgramGroupState groups;
 
 static const char* const ShellFoldersKey =
@@ -132,9 +132,9 @@ bool DeleteGroupLink(const char* name) {
   return deleted;
 }
 
-bool MakeGroupItemPath(const char* name, const char* extension) {
+bool MakeGroupItemPath(const char* name, const char* extension, wchar_t* widePath) {
   if (!AppendToGroupPath(name, extension)) return false;
-  bool widened = WidenText(groups.groupPath, groups.wideItemPath, PathSize);
+  bool widened = WidenText(groups.groupPath, widePath, PathSize);
   CutGroupPath();
   return widened;
 }
@@ -155,8 +155,9 @@ HANDLE FindGroupLinks(WIN32_FIND_DATAA* link) {
 
 bool ResolveShortcut(WIN32_FIND_DATAA* link, char* target) {
   target[0] = '\0';
-  if (!MakeGroupItemPath(link->cFileName, "")) return false;
-  return LoadShellLinkTarget(groups.wideItemPath, target, link);
+  wchar_t linkPath[PathSize];
+  if (!MakeGroupItemPath(link->cFileName, "", linkPath)) return false;
+  return LoadShellLinkTarget(linkPath, target, link);
 }
 
 // Shortcuts go into the all-users group when the common Programs folder was found at start; when

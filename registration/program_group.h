@@ -11,7 +11,6 @@ struct ProgramGroupState {
   uint16_t programsLength;
   char groupPath[260];
   uint16_t groupLength;
-  wchar_t wideItemPath[260];
   uint16_t commonProgramsFound;
 };
 extern ProgramGroupState groups;
@@ -30,7 +29,8 @@ bool LocateStartupFolder(int allUsers);
 bool CreateGroupFolder();  // true when the folder was made now
 void RemoveGroupFolder();
 bool DeleteGroupLink(const char* name);
-bool MakeGroupItemPath(const char* name, const char* extension);
+// The group's item `name` and `extension` as a full path in wide characters, PathSize of them.
+bool MakeGroupItemPath(const char* name, const char* extension, wchar_t* widePath);
 LinkSaveOutcome CreateShortcut(const char* name, const char* target, uint16_t iconIndex);
 // A search for the group folder's links (FindNextEntry and CloseEntrySearch go on with it);
 // INVALID_HANDLE_VALUE when none was found.

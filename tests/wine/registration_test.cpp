@@ -356,8 +356,9 @@ TEST(GroupPaths, LimitsAreCheckedBeforeAnyPathIsFormed) {
   std::string group = std::string(groups.programsPath) + "\\Statorix";
   EXPECT_STREQ(groups.groupPath, group.c_str());
   EXPECT_FALSE(DeleteGroupLink(std::string(PathSize - group.size() - 5, 'x').c_str()));
-  EXPECT_FALSE(MakeGroupItemPath(std::string(PathSize - group.size() - 5, 'x').c_str(), ".lnk"));
-  EXPECT_TRUE(MakeGroupItemPath(std::string(PathSize - group.size() - 6, 'x').c_str(), ".lnk"));
+  wchar_t widePath[PathSize];
+  EXPECT_FALSE(MakeGroupItemPath(std::string(PathSize - group.size() - 5, 'x').c_str(), ".lnk", widePath));
+  EXPECT_TRUE(MakeGroupItemPath(std::string(PathSize - group.size() - 6, 'x').c_str(), ".lnk", widePath));
   EXPECT_STREQ(groups.groupPath, group.c_str());
 
   groups.groupLength = 255;  // "\*.LNK" and the NUL no longer fit
