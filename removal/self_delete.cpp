@@ -20,12 +20,12 @@ uint32_t TakeTemporaryName(char* path, const char* extension, bool (*take)(const
 
 // Starts the deletion of `copy` (a full path) and of the folders; true when it runs.
 static bool StartDeletion(const char* copy, const char* folder, size_t createdLength) {
+  // No system folder, or one cut short, leaves the path empty: the command names no such folder.
   char system[PathSize];
-  uint32_t length = SystemFolderPath(system, sizeof system);
+  SystemFolderPath(system, sizeof system);
   char interpreter[PathSize];
   char* command = reinterpret_cast<char*>(setup.chunk);
-  if (length == 0 || length >= sizeof system || !CopyText(interpreter, system) ||
-      !AppendText(interpreter, "\\cmd.exe") ||
+  if (!CopyText(interpreter, system) || !AppendText(interpreter, "\\cmd.exe") ||
       ComposeSelfDeleteCommand(command, ChunkSize, system, copy, folder, createdLength) == 0)
     return false;
   // The system folder as current directory keeps the interpreter from holding the installation
