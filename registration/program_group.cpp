@@ -194,7 +194,6 @@ bool CreateProgramGroup() {
     }
     if (made) RemoveGroupFolder();  // the empty all-users folder this attempt made
     setup.allUsers = 0;
-    commonAttempt = false;
   }
   return failures == 0;
 }
