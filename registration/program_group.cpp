@@ -14,7 +14,6 @@ static const char* const ShellFoldersKey =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 
 void InitProgramGroups(HWND comboBox) {
-  AcquireShellAllocator();
   groups.commonProgramsFound = 0;
   if (LocateProgramsFolder(0) == 0) return;
   ListProgramGroups(comboBox);
