@@ -117,7 +117,7 @@ bool BuildGroupPath(const char* name) {
   groups.groupLength = groups.programsLength;
   if (!CopyText(groups.groupPath, groups.programsPath) || !AppendToGroupPath(name, "")) {
     groups.groupLength = 0;
-    groups.groupPath[0] = '\0';
+    CutGroupPath();
     return false;
   }
   groups.groupLength = static_cast<uint16_t>(strlen(groups.groupPath));
