@@ -7,14 +7,13 @@
 #include "platform/shell.h"
 #include "registration/settings_file.h"
 
-// Zero-filled, so that its 1.4 KB are no part of the program's file; a null linkSearch is no search.
+// Zero-filled, so that it is no part of the program's file.
 ProgramGroupState groups;
 
 static const char* const ShellFoldersKey =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 
 void InitProgramGroups(HWND comboBox) {
-  AcquireShellAllocator();
   groups.commonProgramsFound = 0;
   if (LocateProgramsFolder(0) == 0) return;
   ListProgramGroups(comboBox);
@@ -48,7 +47,7 @@ static bool IsDotEntry(const char* name) {
 
 void ListProgramGroups(HWND comboBox) {
   if (!AppendText(groups.programsPath, "\\*")) return;
-  WIN32_FIND_DATAA& found = groups.linkFindData;
+  WIN32_FIND_DATAA found;
   HANDLE search = FindFirstEntry(groups.programsPath, &found);
   groups.programsPath[groups.programsLength] = '\0';
   if (search == INVALID_HANDLE_VALUE) return;
@@ -88,17 +87,6 @@ bool GroupNameStaysInside(const char* name, CharacterStep step) {
   }
 }
 
-bool BuildGroupPath(const char* name) {
-  groups.groupLength = 0;
-  if (groups.programsLength == 0 || !CopyText(groups.groupPath, groups.programsPath) ||
-      !AppendText(groups.groupPath, "\\") || !AppendText(groups.groupPath, name)) {
-    groups.groupPath[0] = '\0';
-    return false;
-  }
-  groups.groupLength = static_cast<uint16_t>(strlen(groups.groupPath));
-  return true;
-}
-
 bool LocateStartupFolder(int allUsers) {
   // The reader empties the path before anything else.
   ReadStringValue(allUsers ? RootLocalMachine : RootCurrentUser, ShellFoldersKey,
@@ -118,10 +106,22 @@ static void CutGroupPath() { groups.groupPath[groups.groupLength] = '\0'; }
 // An empty group path would turn the name into one relative to the current drive's root. The
 // appends are checked: a name that does not fit leaves the path as it was, and false.
 static bool AppendToGroupPath(const char* name, const char* extension) {
-  bool fits = groups.groupLength != 0 && AppendText(groups.groupPath, "\\") &&
-              AppendText(groups.groupPath, name) && AppendText(groups.groupPath, extension);
+  bool fits = groups.groupLength != 0 && AppendTexts(groups.groupPath, {"\\", name, extension});
   if (!fits) CutGroupPath();
   return fits;
+}
+
+// The group is an item of the Programs folder: its path starts as that folder's, and takes the
+// name as any item does.
+bool BuildGroupPath(const char* name) {
+  groups.groupLength = groups.programsLength;
+  if (!CopyText(groups.groupPath, groups.programsPath) || !AppendToGroupPath(name, "")) {
+    groups.groupLength = 0;
+    CutGroupPath();
+    return false;
+  }
+  groups.groupLength = static_cast<uint16_t>(strlen(groups.groupPath));
+  return true;
 }
 
 bool DeleteGroupLink(const char* name) {
@@ -131,9 +131,9 @@ bool DeleteGroupLink(const char* name) {
   return deleted;
 }
 
-bool MakeGroupItemPath(const char* name, const char* extension) {
+bool MakeGroupItemPath(const char* name, const char* extension, wchar_t* widePath) {
   if (!AppendToGroupPath(name, extension)) return false;
-  bool widened = WidenText(groups.groupPath, groups.wideItemPath, PathSize);
+  bool widened = WidenText(groups.groupPath, widePath, PathSize);
   CutGroupPath();
   return widened;
 }
@@ -145,25 +145,18 @@ LinkSaveOutcome CreateShortcut(const char* name, const char* target, uint16_t ic
   return outcome;
 }
 
-bool FindGroupLinks() {
-  groups.linkSearch = INVALID_HANDLE_VALUE;
-  if (!AppendToGroupPath("*", ".LNK")) return false;
-  groups.linkSearch = FindFirstEntry(groups.groupPath, &groups.linkFindData);
+HANDLE FindGroupLinks(WIN32_FIND_DATAA* link) {
+  if (!AppendToGroupPath("*", ".LNK")) return INVALID_HANDLE_VALUE;
+  HANDLE search = FindFirstEntry(groups.groupPath, link);
   CutGroupPath();
-  return groups.linkSearch != INVALID_HANDLE_VALUE;
+  return search;
 }
 
-bool NextGroupLink() { return FindNextEntry(groups.linkSearch, &groups.linkFindData); }
-
-void CloseGroupLinks() {
-  CloseEntrySearch(groups.linkSearch);
-  groups.linkSearch = INVALID_HANDLE_VALUE;
-}
-
-bool ResolveShortcut(char* target) {
+bool ResolveShortcut(WIN32_FIND_DATAA* link, char* target) {
   target[0] = '\0';
-  if (!MakeGroupItemPath(groups.linkFindData.cFileName, "")) return false;
-  return LoadShellLinkTarget(groups.wideItemPath, target, &groups.linkFindData);
+  wchar_t linkPath[PathSize];
+  if (!MakeGroupItemPath(link->cFileName, "", linkPath)) return false;
+  return LoadShellLinkTarget(linkPath, target, link);
 }
 
 // Shortcuts go into the all-users group when the common Programs folder was found at start; when
@@ -200,7 +193,6 @@ bool CreateProgramGroup() {
     }
     if (made) RemoveGroupFolder();  // the empty all-users folder this attempt made
     setup.allUsers = 0;
-    commonAttempt = false;
   }
   return failures == 0;
 }

@@ -11,9 +11,6 @@ struct ProgramGroupState {
   uint16_t programsLength;
   char groupPath[260];
   uint16_t groupLength;
-  WIN32_FIND_DATAA linkFindData;
-  wchar_t wideItemPath[260];
-  HANDLE linkSearch;
   uint16_t commonProgramsFound;
 };
 extern ProgramGroupState groups;
@@ -32,12 +29,14 @@ bool LocateStartupFolder(int allUsers);
 bool CreateGroupFolder();  // true when the folder was made now
 void RemoveGroupFolder();
 bool DeleteGroupLink(const char* name);
-bool MakeGroupItemPath(const char* name, const char* extension);
+// The group's item `name` and `extension` as a full path in wide characters, PathSize of them.
+bool MakeGroupItemPath(const char* name, const char* extension, wchar_t* widePath);
 LinkSaveOutcome CreateShortcut(const char* name, const char* target, uint16_t iconIndex);
-bool FindGroupLinks();
-bool NextGroupLink();
-void CloseGroupLinks();
-bool ResolveShortcut(char* target);
+// A search for the group folder's links (FindNextEntry and CloseEntrySearch go on with it);
+// INVALID_HANDLE_VALUE when none was found.
+HANDLE FindGroupLinks(WIN32_FIND_DATAA* link);
+// The target of the group's link that `link` describes; `link` then describes the target.
+bool ResolveShortcut(WIN32_FIND_DATAA* link, char* target);
 bool CreateProgramGroup();  // false: a shortcut could not be made
 // Whether the current group path is the group folder that an installation made itself.
 bool GroupFolderIsOwn();

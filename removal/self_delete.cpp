@@ -20,12 +20,12 @@ uint32_t TakeTemporaryName(char* path, const char* extension, bool (*take)(const
 
 // Starts the deletion of `copy` (a full path) and of the folders; true when it runs.
 static bool StartDeletion(const char* copy, const char* folder, size_t createdLength) {
+  // No system folder, or one cut short, leaves the path empty: the command names no such folder.
   char system[PathSize];
-  uint32_t length = SystemFolderPath(system, sizeof system);
+  SystemFolderPath(system, sizeof system);
   char interpreter[PathSize];
   char* command = reinterpret_cast<char*>(setup.chunk);
-  if (length == 0 || length >= sizeof system || !CopyText(interpreter, system) ||
-      !AppendText(interpreter, "\\cmd.exe") ||
+  if (!CopyText(interpreter, system) || !AppendText(interpreter, "\\cmd.exe") ||
       ComposeSelfDeleteCommand(command, ChunkSize, system, copy, folder, createdLength) == 0)
     return false;
   // The system folder as current directory keeps the interpreter from holding the installation
@@ -35,22 +35,22 @@ static bool StartDeletion(const char* copy, const char* folder, size_t createdLe
 
 void ScheduleSelfDelete() {
   if (!setup.selfDeletePending) return;
-  bool started = false;
+  char folder[PathSize];
+  folder[0] = '\0';
+  size_t createdLength = 0;  // a created length of 0 names no folder to remove
+  bool named;
   if (setup.movedCopyPath[0] != '\0') {
     // The folders went when the copy left them; only the copy is left to delete.
-    started = StartDeletion(setup.movedCopyPath, nullptr, 0);
-    CopyText(setup.workPath, setup.movedCopyPath);
+    named = CopyText(setup.workPath, setup.movedCopyPath);
   } else {
     ResetWorkPath();
-    char folder[PathSize];
-    folder[0] = '\0';
     // A bare drive root has no folder to remove.
-    bool withFolders = setup.folderPrefixLength > 3 && setup.createdFolderLength > setup.rootPrefixLength;
-    if (withFolders) AppendTextPart(folder, sizeof folder, setup.workPath, setup.folderPrefixLength - 1u);
-    // A created length of 0 names no folder to remove.
-    started = ComposeWorkPath(FirstFileEntry()->name) &&
-              StartDeletion(setup.workPath, folder, withFolders ? setup.createdFolderLength : 0);
+    if (setup.folderPrefixLength > 3 && setup.createdFolderLength > setup.rootPrefixLength) {
+      AppendTextPart(folder, sizeof folder, setup.workPath, setup.folderPrefixLength - 1u);
+      createdLength = setup.createdFolderLength;
+    }
+    named = ComposeWorkPath(FirstFileEntry()->name);
   }
-  if (started) setup.selfDeletePending = false;
-  if (setup.selfDeletePending) ShowOwnerlessMessage("File not deleted", setup.workPath, MB_OK);
+  if (named && StartDeletion(setup.workPath, folder, createdLength)) setup.selfDeletePending = false;
+  else ShowOwnerlessMessage("File not deleted", setup.workPath, MB_OK);
 }

@@ -74,14 +74,14 @@ static bool TargetLiesInFolder(const char* target) {
 
 // Deletes the resolved target of the current link when it is one of the installed files; true
 // when the link itself may go.
-static bool RemoveLinkTarget(const char* target) {
+static bool RemoveLinkTarget(const char* target, const WIN32_FIND_DATAA& targetData) {
   // The folder is the same for every entry: one comparison decides for all of them.
   if (!TargetLiesInFolder(target)) return false;
   const PayloadEntry* first = FirstFileEntry();
   for (const PayloadEntry* entry = PayloadManifest; entry != ManifestEnd(); ++entry) {
     // The target's file name against the entry's, compared as folder names are: without regard to case.
-    if (entry->kind != KindFile || !IsSameFolder(entry->name, groups.linkFindData.cFileName)) continue;
-    uint32_t size = groups.linkFindData.nFileSizeLow;
+    if (entry->kind != KindFile || !IsSameFolder(entry->name, targetData.cFileName)) continue;
+    uint32_t size = targetData.nFileSizeLow;
     if (!DeletePath(target)) {
       if (entry != first) continue;
       size = 0;
@@ -99,21 +99,24 @@ void RemoveProgramGroup() {
   LocateProgramsFolder(setup.allUsers);
   if (!BuildGroupPath(setup.groupName)) return;
   uint16_t linksLeft = 0;
-  if (FindGroupLinks()) {
+  WIN32_FIND_DATAA link;
+  HANDLE search = FindGroupLinks(&link);
+  if (search != INVALID_HANDLE_VALUE) {
     do {
       ++linksLeft;
+      // Resolving the link describes its target in its place.
       char linkName[PathSize];
-      size_t nameLength = strlen(groups.linkFindData.cFileName);
-      if (nameLength < 4 || !CopyText(linkName, groups.linkFindData.cFileName)) continue;
+      size_t nameLength = strlen(link.cFileName);
+      if (nameLength < 4 || !CopyText(linkName, link.cFileName)) continue;
       linkName[nameLength - 4] = '\0';
       char target[PathSize];
-      if (!ResolveShortcut(target)) continue;
-      if (RemoveLinkTarget(target)) {
+      if (!ResolveShortcut(&link, target)) continue;
+      if (RemoveLinkTarget(target, link)) {
         DeleteGroupLink(linkName);
         --linksLeft;
       }
-    } while (NextGroupLink());
-    CloseGroupLinks();
+    } while (FindNextEntry(search, &link));
+    CloseEntrySearch(search);
   }
   // A folder that was there before the installation (another program's group, Startup) stays.
   if (linksLeft != 0 || !GroupFolderIsOwn()) return;

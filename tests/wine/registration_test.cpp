@@ -7,6 +7,7 @@
 #include <vector>
 #include "install/setup_state.h"
 #include "platform/platform.h"
+#include "platform/shell.h"
 #include "registration/program_group.h"
 #include "registration/settings_file.h"
 #include "registration/uninstall_entry.h"
@@ -19,7 +20,6 @@ const char* const KeyPath = "Software\\Microsoft\\Windows\\CurrentVersion\\Unins
 void PrepareState() {
   ResetSetupState();
   lstrcpyA(setup.uninstallKeyPath, KeyPath);
-  groups.linkSearch = INVALID_HANDLE_VALUE;
   groups.programsLength = 0;
   groups.groupLength = 0;
 }
@@ -356,13 +356,14 @@ TEST(GroupPaths, LimitsAreCheckedBeforeAnyPathIsFormed) {
   std::string group = std::string(groups.programsPath) + "\\Statorix";
   EXPECT_STREQ(groups.groupPath, group.c_str());
   EXPECT_FALSE(DeleteGroupLink(std::string(PathSize - group.size() - 5, 'x').c_str()));
-  EXPECT_FALSE(MakeGroupItemPath(std::string(PathSize - group.size() - 5, 'x').c_str(), ".lnk"));
-  EXPECT_TRUE(MakeGroupItemPath(std::string(PathSize - group.size() - 6, 'x').c_str(), ".lnk"));
+  wchar_t widePath[PathSize];
+  EXPECT_FALSE(MakeGroupItemPath(std::string(PathSize - group.size() - 5, 'x').c_str(), ".lnk", widePath));
+  EXPECT_TRUE(MakeGroupItemPath(std::string(PathSize - group.size() - 6, 'x').c_str(), ".lnk", widePath));
   EXPECT_STREQ(groups.groupPath, group.c_str());
 
   groups.groupLength = 255;  // "\*.LNK" and the NUL no longer fit
-  EXPECT_FALSE(FindGroupLinks());
-  EXPECT_EQ(groups.linkSearch, INVALID_HANDLE_VALUE);
+  WIN32_FIND_DATAA link;
+  EXPECT_EQ(FindGroupLinks(&link), INVALID_HANDLE_VALUE);
 
   groups.programsLength = 0;
   EXPECT_FALSE(BuildGroupPath("Statorix"));
@@ -481,20 +482,22 @@ TEST(Shortcuts, CreatedLinkResolvesToItsTarget) {
   EXPECT_TRUE(Exists(std::string(groups.groupPath) + "\\Quorvel.lnk"));
 
   std::vector<std::string> found;
-  ASSERT_TRUE(FindGroupLinks());
+  WIN32_FIND_DATAA data;
+  HANDLE search = FindGroupLinks(&data);
+  ASSERT_NE(search, INVALID_HANDLE_VALUE);
   do {
-    std::string link = groups.linkFindData.cFileName;
+    std::string link = data.cFileName;
     char target[MAX_PATH] = {};
-    ASSERT_TRUE(ResolveShortcut(target)) << link;
+    ASSERT_TRUE(ResolveShortcut(&data, target)) << link;
     found.push_back(link);
     if (link == "Quorvel.lnk") {
       EXPECT_STREQ(target, "C:\\Target Place\\Kavri.exe");
-      EXPECT_STREQ(groups.linkFindData.cFileName, "Kavri.exe");
+      EXPECT_STREQ(data.cFileName, "Kavri.exe");
     } else {
       EXPECT_STREQ(target, "C:\\Target Place\\Not Yet.exe");
     }
-  } while (NextGroupLink());
-  CloseGroupLinks();
+  } while (FindNextEntry(search, &data));
+  CloseEntrySearch(search);
   EXPECT_EQ(found.size(), 2u);
   EXPECT_EQ(groups.groupLength, lstrlenA(groups.groupPath));
 
@@ -521,10 +524,12 @@ void ExpectLinkTo(const std::string& link, const char* target) {
   std::string folder = link.substr(0, link.rfind('\\'));
   lstrcpyA(groups.groupPath, folder.c_str());
   groups.groupLength = static_cast<uint16_t>(folder.size());
-  ASSERT_TRUE(FindGroupLinks()) << link;
+  WIN32_FIND_DATAA data;
+  HANDLE search = FindGroupLinks(&data);
+  ASSERT_NE(search, INVALID_HANDLE_VALUE) << link;
   char resolved[MAX_PATH] = {};
-  EXPECT_TRUE(ResolveShortcut(resolved));
-  CloseGroupLinks();
+  EXPECT_TRUE(ResolveShortcut(&data, resolved));
+  CloseEntrySearch(search);
   EXPECT_STREQ(resolved, target);
 }
 

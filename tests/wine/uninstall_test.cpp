@@ -50,7 +50,6 @@ void SetFolder(const char* folder, uint16_t rootLength) {
 // The state a run finds when the publication is installed: files, key, group, settings.
 void InstallByHand() {
   ResetSetupState();
-  groups.linkSearch = INVALID_HANDLE_VALUE;
   lstrcpyA(setup.uninstallKeyPath, KeyPath);
   lstrcpyA(setup.groupName, "Statorix");
   setup.allUsers = 0;
