@@ -255,12 +255,12 @@ HRESULT STDMETHODCALLTYPE TargetDragOver(CountedObject*, DWORD keyState, POINTL 
   return S_OK;
 }
 HRESULT STDMETHODCALLTYPE TargetDragLeave(CountedObject*) {
-  ShowHint(dialogWindow);
+  ShowHint(DialogWindow());
   return S_OK;
 }
 HRESULT STDMETHODCALLTYPE TargetDrop(CountedObject*, IDataObject* data, DWORD keyState, POINTL point, DWORD* effect) {
   *effect = ComputeDropEffect(keyState, point);
-  ShowHint(dialogWindow);
+  ShowHint(DialogWindow());
   if (!(*effect & (DROPEFFECT_COPY | DROPEFFECT_MOVE))) return S_OK;
   FORMATETC format = TextFormatAt(0);
   STGMEDIUM medium{};
@@ -313,7 +313,7 @@ HRESULT CreateFormatEnumerator(uint16_t position, IEnumFORMATETC** result) {
 }
 
 DWORD ComputeDropEffect(DWORD keyState, POINTL point) {
-  HWND dialog = dialogWindow;
+  HWND dialog = DialogWindow();
   HWND window = WindowFromPoint(POINT{point.x, point.y});
   HWND parent = window ? GetParent(window) : nullptr;
   drag.dropTarget = (parent && parent != dialog) ? parent : window;

@@ -30,7 +30,7 @@ const char* DescribeControl(HWND described, RECT* screenRect) {
   GetWindowRect(described, screenRect);
   if (const FieldDescriptor* field = FieldFor(id)) {
     RECT labelRect;
-    HWND label = GetDlgItem(dialogWindow, id + LabelOffset);
+    HWND label = GetDlgItem(DialogWindow(), id + LabelOffset);
     if (label && GetWindowRect(label, &labelRect)) UnionRect(screenRect, screenRect, &labelRect);
     return field->hint;
   }
@@ -70,7 +70,7 @@ const char* HintTextFor(int controlId) {
 }
 
 void ShowHint(HWND target) {
-  HWND dialog = dialogWindow;
+  HWND dialog = DialogWindow();
   HWND shown = hint.hintTarget;  // the control whose frame is drawn, if any
   HWND focused = FocusedDescendant(dialog);
   if (target == HintTimerMarker) {
@@ -201,5 +201,5 @@ void OnHintPanelCommand(WPARAM wParam, LPARAM) {
   if (back && IsWindow(back) && IsWindowEnabled(back) && IsWindowVisible(back))
     FocusDialogControl(back);
   else
-    SendMessageA(dialogWindow, WM_NEXTDLGCTL, 0, 0);
+    SendMessageA(DialogWindow(), WM_NEXTDLGCTL, 0, 0);
 }

@@ -19,7 +19,6 @@
 #include "resources/resource_ids.h"
 
 const char* const SetupTitle = "Setup - Quorvel";
-HWND dialogWindow;
 HINSTANCE programInstance;
 HCURSOR systemWaitCursor;
 
@@ -129,7 +128,6 @@ void ReadStartState() {
 }
 
 static INT_PTR InitialiseDialog(HWND dialog) {
-  dialogWindow = dialog;
   shownOpenAvailable = -1;
   SetDialogWindow(dialog);
   uint16_t dialogHeight = SetUpFooterFont(dialog);

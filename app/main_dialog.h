@@ -21,6 +21,5 @@ void ReleaseDialogFonts();
 uint16_t EditHeightFor(uint16_t fieldHeight, uint16_t systemHeight);
 
 extern const char* const SetupTitle;  // "Setup - Quorvel": window title and instance mutex name
-extern HWND dialogWindow;
 extern HINSTANCE programInstance;
 extern HCURSOR systemWaitCursor;  // loaded at start-up; shown while an installation runs

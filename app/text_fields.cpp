@@ -119,7 +119,7 @@ void UpdateSuggestedButton(bool inputsEnabled) {
 }
 
 void FocusDialogControl(HWND control) {
-  SendMessageA(dialogWindow, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(control), TRUE);
+  SendMessageA(DialogWindow(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(control), TRUE);
 }
 
 INT_PTR OnLabelClick(HWND dialog, WPARAM, LPARAM lParam) {

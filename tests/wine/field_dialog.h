@@ -42,7 +42,6 @@ inline void AddControls(HWND dialog) {
 inline INT_PTR CALLBACK Procedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_INITDIALOG:
-      dialogWindow = dialog;
       SetDialogWindow(dialog);  // as the real initialisation does: control texts go through it
       AddControls(dialog);
       BuildColourScheme();
@@ -82,7 +81,7 @@ inline INT_PTR CALLBACK Procedure(HWND dialog, UINT message, WPARAM wParam, LPAR
 inline void Pump() {
   MSG message;
   while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-    if (!IsDialogMessageA(dialogWindow, &message)) {
+    if (!IsDialogMessageA(DialogWindow(), &message)) {
       TranslateMessage(&message);
       DispatchMessageA(&message);
     }
@@ -118,11 +117,10 @@ inline void Close(HWND dialog) {
   DestroyWindow(dialog);
   FreeColourScheme();
   Pump();
-  dialogWindow = nullptr;
   SetDialogWindow(nullptr);
 }
 
-inline HWND Item(int id) { return GetDlgItem(dialogWindow, id); }
+inline HWND Item(int id) { return GetDlgItem(DialogWindow(), id); }
 inline HWND GroupEdit() { return GetWindow(Item(IDC_GROUP), GW_CHILD); }
 
 inline POINT CentreOf(HWND window) {

@@ -16,12 +16,10 @@ class StopInstallation : public testing::Test {
     ResetSetupState();
     window = CreateWindowA("STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(nullptr, window);
-    dialogWindow = window;
     SetDialogWindow(window);
     setup.installing = true;
   }
   void TearDown() override {
-    dialogWindow = nullptr;
     SetDialogWindow(nullptr);
     if (window) DestroyWindow(window);
   }
