@@ -8,8 +8,8 @@
 #include "install/setup_state.h"
 
 static const char BegunText[] =
-    "Quorvel 1.740: an installation or uninstall by Quorvel Setup began in this folder and did not\r\n"
-    "finish. Start kavriset.exe to uninstall it, or the installer to install it again.\r\n";
+    "Quorvel 1.740: an installation or uninstall began here and did not finish.\r\n"
+    "Start kavriset.exe to uninstall it, or the installer to install it again.\r\n";
 
 static bool FolderHolds(const char* name) {
   bool present = ComposeWorkPath(name) && FileIsPresent(setup.workPath);

@@ -406,7 +406,7 @@ static uint32_t ComposeInstallRecord() {
   AppendToRecord(" 1.740 installed by Quorvel Setup\r\nFolder: ");
   AppendToRecord(setup.folder);
   // The uninstaller is not read back, so its row has no CRC-32.
-  AppendToRecord("\r\nFiles (name, bytes, CRC-32 verified at installation):\r\n");
+  AppendToRecord("\r\nFiles (name, bytes, verified CRC-32):\r\n");
   for (const PayloadEntry* entry = PayloadManifest; entry != ManifestEnd(); ++entry) {
     if (entry->kind != KindFile || !ComposeWorkPath(entry->name)) continue;
     AppendToRecord(entry->name);

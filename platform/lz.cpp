@@ -3,6 +3,16 @@
 #include "platform/platform.h"
 #include <lzexpand.h>
 
+// The header declares LZ32's functions without dllimport, which sends every call through an
+// import stub of its own; declared as the imports they are, a call goes through the import address
+// table directly, as for every other system function.
+extern "C" {
+__declspec(dllimport) INT WINAPI LZInit(INT);
+__declspec(dllimport) LONG WINAPI LZSeek(INT, LONG, INT);
+__declspec(dllimport) INT WINAPI LZRead(INT, LPSTR, INT);
+__declspec(dllimport) VOID WINAPI LZClose(INT);
+}
+
 // LZ32 takes the 32-bit HFILE form of a file handle; on Win32 the two are the same value.
 static HFILE HfileOf(FileHandle file) { return static_cast<HFILE>(file); }
 

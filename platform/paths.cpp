@@ -34,7 +34,8 @@ bool AppendNumber(char* buffer, size_t size, uint32_t value, unsigned base, unsi
   unsigned first = 32;
   text[first] = '\0';
   do {
-    text[--first] = "0123456789ABCDEF"[value % base];
+    unsigned digit = value % base;
+    text[--first] = static_cast<char>(digit < 10 ? '0' + digit : 'A' + digit - 10);
     value /= base;
   } while (value != 0 && first > 0);
   while (32 - first < minimumDigits && first > 0) text[--first] = '0';

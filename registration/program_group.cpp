@@ -146,7 +146,7 @@ LinkSaveOutcome CreateShortcut(const char* name, const char* target, uint16_t ic
 }
 
 HANDLE FindGroupLinks(WIN32_FIND_DATAA* link) {
-  if (!AppendToGroupPath("*", ".LNK")) return INVALID_HANDLE_VALUE;
+  if (!AppendToGroupPath("*", ".lnk")) return INVALID_HANDLE_VALUE;
   HANDLE search = FindFirstEntry(groups.groupPath, link);
   CutGroupPath();
   return search;
