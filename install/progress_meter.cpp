@@ -5,14 +5,9 @@
 #include "resources/resource_ids.h"
 
 MeterGeometry meter;
-static HWND meterWindow;
 
-void SetMeterWindow(HWND meterControl) { meterWindow = meterControl; }
-
-static HWND MeterWindow() {
-  // Without a dialog GetDlgItem finds no control either.
-  return meterWindow ? meterWindow : GetDlgItem(DialogWindow(), IDC_METER);
-}
+// Without a dialog GetDlgItem finds no control either.
+static HWND MeterWindow() { return GetDlgItem(DialogWindow(), IDC_METER); }
 
 uint16_t MeterPixelsFor(uint32_t bytes, uint16_t width) {
   if (width == 0) return 0;

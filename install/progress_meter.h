@@ -11,7 +11,6 @@ struct MeterGeometry {
 };
 extern MeterGeometry meter;
 
-void SetMeterWindow(HWND meterControl);
 void DrawProgressMeter(const DRAWITEMSTRUCT* item);
 void SetMeterPixels(uint16_t pixels);
 void UpdateProgress();
