@@ -515,9 +515,13 @@ class UninstallRecords : public Uninstall, public testing::WithParamInterface<Re
 
 TEST_P(UninstallRecords, RemoveOnlyWhatThisInstallationMade) {
   const RecordCase& c = GetParam();
-  if (c.before) ASSERT_NO_FATAL_FAILURE(c.before(setup));
+  if (c.before) {
+    ASSERT_NO_FATAL_FAILURE(c.before(setup));
+  }
   InstallAndStartTheCopy(c.folder);
-  if (c.between) ASSERT_NO_FATAL_FAILURE(c.between());
+  if (c.between) {
+    ASSERT_NO_FATAL_FAILURE(c.between());
+  }
   std::string uninstalled = c.uninstallFolder ? c.uninstallFolder : c.folder;
   // Started again, so that what `between` changed (the environment, too) is what it starts with.
   if (c.between || c.uninstallFolder) Restart(InFolder(uninstalled, "kavriset.exe"));
