@@ -405,13 +405,13 @@ static uint32_t ComposeInstallRecord() {
   AppendToRecord(PublicationTitle);
   AppendToRecord(" 1.740 installed by Quorvel Setup\r\nFolder: ");
   AppendToRecord(setup.folder);
-  // The uninstaller is not read back, so its row has no CRC-32.
   AppendToRecord("\r\nFiles (name, bytes, verified CRC-32):\r\n");
   for (const PayloadEntry* entry = PayloadManifest; entry != ManifestEnd(); ++entry) {
     if (entry->kind != KindFile || !ComposeWorkPath(entry->name)) continue;
     AppendToRecord(entry->name);
     AppendToRecord("  ");
     AppendNumber(text, ChunkSize, FileLength(setup.workPath));
+    // The uninstaller is not read back, so its row has no CRC-32.
     if (entry->expectedCrc) {
       AppendToRecord("  ");
       AppendNumber(text, ChunkSize, entry->expectedCrc, 16, 8);
